@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every target and runs every test: the core
+# under AddressSanitizer and UndefinedBehaviorSanitizer first, then the whole
+# suite with warnings as errors. The last lines are CTest's summary.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/packages.sh
+scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}" "${KVO_TEST_PACKAGES[@]}"
+
+jobs=$(nproc)
+
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"
+
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs"
+ctest --preset ci -j "$jobs"
