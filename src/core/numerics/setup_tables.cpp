@@ -133,8 +133,7 @@ Topography UnpackTopography(const SlopeSetup& slope) {
   return t;
 }
 
-FrequencyShiftOffsets FrequencyShiftProfile(const FrequencyShiftTable& table,
-                                            double larmorFrequency,
+FrequencyShiftOffsets FrequencyShiftProfile(const FrequencyShiftTable& table, double larmorFrequency,
                                             const MomentGrid& pulseMoments) {
   FrequencyShiftOffsets result;
   const int n = truncateClamped(table[kZoneCount], 0, kMaxZones);

@@ -32,9 +32,11 @@ inline constexpr double kTopLayerBottom = 0.02;        // m
 inline constexpr double kTopLayerResistivity = 1.0e8;  // ohm-m
 
 struct LayerArrays {
-  int count = 0;  // L = N + 1 (the top layer and the user's N layers), 1..8
-  std::array<double, kLayerArraySize> bottom{};       // m, depth of each layer's bottom
-  std::array<double, kLayerArraySize> resistivity{};  // ohm-m
+  // L = N + 1: the top layer and the user's N layers, 1..8.
+  int count = 0;
+  // Depth of each layer's bottom (m) and its resistivity (ohm-m).
+  std::array<double, kLayerArraySize> bottom{};
+  std::array<double, kLayerArraySize> resistivity{};
 };
 
 // Entry 0 is the added top layer (0.02 m, 1e8 ohm-m); entries 1..N are the
@@ -149,8 +151,7 @@ struct FrequencyShiftOffsets {
 // n = trunc(zone count) clamped to 0..9 (NaN reads as 0); n = 0 gives all-zero
 // offsets. Rows are expected ascending by moment with distinct moments; equal
 // moments in one segment give a division by zero (inf or NaN offsets).
-FrequencyShiftOffsets FrequencyShiftProfile(const FrequencyShiftTable& table,
-                                            double larmorFrequency,
+FrequencyShiftOffsets FrequencyShiftProfile(const FrequencyShiftTable& table, double larmorFrequency,
                                             const MomentGrid& pulseMoments);
 
 }  // namespace kvo::core
