@@ -64,7 +64,7 @@ int outlineSegmentCount(int typeCode) {
 }
 
 void turnPoint(double& east, double& north, double azimuthDeg) {
-  const double a = azimuthDeg * (1.0 / 180.0) * kPi;
+  const double a = degreesToRadians(azimuthDeg);
   const double c = std::cos(a);
   const double s = std::sin(a);
   const double e = east * c + north * s;

@@ -51,8 +51,12 @@ void eightLoopRadii(Radii& r, double m, double h) {
   const double d = static_cast<double>(r.size() - e);
   const double u = (std::log(x) - std::log(6.0 * m)) / (1.0 - d);
   const double b = std::log(6.0 * m) - d * u;
+  // The tail runs geometrically from X (node e, one step beyond the inner
+  // bands) to exactly 6m (the last node): node e + i takes exp(u (i + 1) + B).
+  // Taking exp(u i + B) instead would start the tail one ratio below X, closer
+  // in than node e - 1, and leave the grid folded back on itself.
   for (std::size_t i = 0; e + i < r.size(); ++i) {
-    r[e + i] = std::exp(u * static_cast<double>(i) + b);
+    r[e + i] = std::exp(u * static_cast<double>(i + 1) + b);
   }
 }
 
