@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}" "${KVO_TEST_PACKAGES[@]}"
+scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}" "${KVO_TEST_PACKAGES[@]}" "${KVO_GUI_PACKAGES[@]}"
 
 jobs=$(nproc)
 
