@@ -1,0 +1,122 @@
+#pragma once
+// The main window "KVO computing": the computing parameters, the layered
+// section, the option switches, the loop map and the commands Save, Load,
+// Run and Help. It owns the program's shared state (AppContext).
+
+#include <QMainWindow>
+
+#include <filesystem>
+
+#include "app/file_chooser.h"
+#include "model/app_context.h"
+#include "model/parameter_checks.h"
+
+class QChart;
+class QChartView;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QTimer;
+
+namespace kvo::gui {
+
+class UpDown;
+
+struct StartupOptions {
+  std::filesystem::path startupFolder = std::filesystem::current_path();
+  bool showSplash = true;
+  bool openLoopDialog = true;  // the loop dialog 50 ms after the window shows
+  int splashMs = 3000;
+  int exitMs = 3000;
+  FileChooser files = FileChooser::standard();
+};
+
+class TFKVOComput : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFKVOComput(StartupOptions options = {});
+
+  core::AppContext& context() { return m_context; }
+  bool singleDepthMode() const { return m_singleDepth; }
+  void setFileChooser(FileChooser files) { m_options.files = std::move(files); }
+
+  // Checks the window's values and stores them; on failure shows the error
+  // window with the message and returns false.
+  bool collectParameters();
+  // Fills the window from the stored parameters.
+  void showParameters();
+  // Redraws the loop map from the committed loops and target.
+  void refreshChart();
+
+  // Commands, callable from tests as the buttons call them.
+  void BLoopsClick();
+  void BSaveClick();
+  void BLoadClick();
+  void BRunClick();
+  void BHelpClick();
+  void UDLNumberClick();
+  void LMaxDepthDblClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildWindow();
+  void startUp();
+  void StartTimerTimer();
+  core::MainWindowFields readFields() const;
+  void setLayerRows(const std::vector<core::LayerRow>& rows);
+  void updateFromColumn();
+  void setSingleDepth(bool on);
+  // The two names of the working file's header ("c:" when it cannot be read).
+  std::pair<std::string, std::string> readWorkingHeader();
+  // The folder a file dialog opens in for a remembered name.
+  QString folderFor(const std::string& name) const;
+  bool writeParameterFiles(const std::string& file);
+
+  StartupOptions m_options;
+  core::AppContext m_context;
+  bool m_singleDepth = false;
+
+  QTableWidget* SGLayers = nullptr;
+  QLineEdit* ELNumber = nullptr;
+  UpDown* UDLNumber = nullptr;
+  QLineEdit* ELarmFreq = nullptr;
+  QLineEdit* EPulseDur = nullptr;
+  QLineEdit* EMaxDepth = nullptr;
+  QLineEdit* EInclin = nullptr;
+  QLineEdit* EMaxMoment = nullptr;
+  QLabel* LMaxDepth = nullptr;
+  QRadioButton* RBNorth = nullptr;
+  QRadioButton* RBSouth = nullptr;
+  QCheckBox* CBHarm = nullptr;
+  QCheckBox* CBEllipt = nullptr;
+  QCheckBox* CB3D = nullptr;
+  QPushButton* B3DSet = nullptr;
+  QCheckBox* CBFreqShift = nullptr;
+  QPushButton* BFreqSet = nullptr;
+  QCheckBox* CBTopo = nullptr;
+  QPushButton* BTopoSet = nullptr;
+  QCheckBox* CBRunList = nullptr;
+  QPushButton* BRunListSet = nullptr;
+  QPushButton* BLoops = nullptr;
+  QPushButton* BSave = nullptr;
+  QPushButton* BLoad = nullptr;
+  QPushButton* BRun = nullptr;
+  QPushButton* BHelp = nullptr;
+  QLineEdit* ESaved = nullptr;
+  QLineEdit* ELoaded = nullptr;
+  QLineEdit* EResult = nullptr;
+  QChart* m_chart = nullptr;
+  QChartView* ChLoops = nullptr;
+  QLabel* LTxOn = nullptr;
+  QLabel* LRxOn = nullptr;
+  QLabel* L3D = nullptr;
+  QTimer* StartTimer = nullptr;
+};
+
+}  // namespace kvo::gui
