@@ -1,6 +1,7 @@
 #include "numerics/interpolation.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <limits>
 

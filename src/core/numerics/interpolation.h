@@ -14,7 +14,6 @@
 // All functions are free of hidden state: caches and tables are the caller's.
 
 #include <array>
-#include <cassert>
 #include <concepts>
 #include <cstddef>
 #include <span>
