@@ -35,7 +35,8 @@ struct OutlineSegment {
   double y1 = 0.0;
 };
 
-// Points of a polyline or closed outline (x.size() == y.size()).
+// Points of a polyline or closed outline (x.size() == y.size()): a view of
+// arrays the caller keeps alive while the outline is in use.
 struct Outline {
   std::span<const double> x;
   std::span<const double> y;
