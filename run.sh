@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a Release and runs the program on the bundled example.
+# Installs what is missing, builds a Release and runs the program on the
+# bundled example: the command-line check of the example, then the desktop
+# program when a display is present. The desktop program works in ./run/,
+# which starts on the bundled example the first time.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}"
+scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}" "${KVO_GUI_PACKAGES[@]}"
 
 cmake --preset release >/dev/null
 cmake --build --preset release
 
-example=examples/coincident_circle_100m_three_layers.nmc
+example="$PWD/examples/coincident_circle_100m_three_layers.nmc"
 echo "kvo-compute validate $example"
 ./build/release/apps/kvo-compute/kvo-compute validate "$example"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  mkdir -p run
+  cp share/KVO_Compute_Help.txt run/
+  if [ ! -f run/KVO_comp_param.ncc ]; then
+    { printf "\"%s\" c:\n" "$example"; cat "$example"; } > run/KVO_comp_param.ncc
+  fi
+  cd run
+  exec ../build/release/apps/kvo/kvo
+fi
+echo "No display: the desktop program (build/release/apps/kvo/kvo) was not started."

@@ -27,6 +27,7 @@
 #include "app/tf_splash.h"
 #include "app/up_down.h"
 #include "loops/loop_map_chart.h"
+#include "loops/loop_map_view.h"
 #include "loops/tf_loops.h"
 #include "model/parameter_file.h"
 
@@ -198,7 +199,7 @@ void TFKVOComput::buildWindow() {
 
   // Loop map.
   m_chart = createLoopMapChart();
-  ChLoops = named(new QChartView(m_chart, central), "ChLoops");
+  ChLoops = named(new LoopMapView(m_chart, central), "ChLoops");
   ChLoops->setMinimumSize(420, 400);
   LTxOn = named(new QLabel(QStringLiteral("Tx loop"), central), "LTxOn");
   LRxOn = named(new QLabel(QStringLiteral("Rx loop"), central), "LRxOn");

@@ -18,6 +18,7 @@
 #include "app/up_down.h"
 #include "loops/loop_map.h"
 #include "loops/loop_map_chart.h"
+#include "loops/loop_map_view.h"
 #include "model/number_text.h"
 
 namespace kvo::gui {
@@ -112,7 +113,7 @@ TFLoops::TFLoops(core::AppContext& context, QWidget* parent) : QDialog(parent), 
   }
 
   m_chart = createLoopMapChart();
-  ChGraph = named(new QChartView(m_chart, this), "ChGraph");
+  ChGraph = named(new LoopMapView(m_chart, this), "ChGraph");
   ChGraph->setMinimumSize(520, 460);
   LTxOn = named(new QLabel(QStringLiteral("Tx loop"), this), "LTxOn");
   LRxOn = named(new QLabel(QStringLiteral("Rx loop"), this), "LRxOn");
