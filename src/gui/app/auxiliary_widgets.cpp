@@ -5,12 +5,22 @@
 #include <QLineEdit>
 #include <QPixmap>
 
+// The pictures live in a resource compiled into the static GUI library: it
+// has to be registered by hand, or the linker drops it.
+static void registerPictures() { Q_INIT_RESOURCE(pictures); }
+
 namespace kvo::gui {
+
+QString pictureResource(const QString& name) {
+  static const bool registered = (registerPictures(), true);
+  (void)registered;
+  return QStringLiteral(":/pictures/%1.jpg").arg(name);
+}
 
 QLabel* makePictureLabel(const QString& name, QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setObjectName(QStringLiteral("Image1"));
-  QImageReader reader(QStringLiteral(":/pictures/%1.jpg").arg(name));
+  QImageReader reader(pictureResource(name));
   const QImage image = reader.read();
   label->setPixmap(QPixmap::fromImage(image));
   label->setFixedSize(image.size());

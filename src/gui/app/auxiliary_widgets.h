@@ -14,7 +14,10 @@ inline constexpr int kSplashCloseMs = 3000;
 inline constexpr int kExitCloseMs = 3000;
 inline constexpr int kHelpNoticeCloseMs = 2000;
 
-// A label showing one of the program's JPEG pictures (":/pictures/NAME.jpg").
+// The resource path of one of the program's JPEG pictures (":/pictures/NAME.jpg").
+QString pictureResource(const QString& name);
+
+// A label showing one of the program's JPEG pictures.
 QLabel* makePictureLabel(const QString& name, QWidget* parent);
 
 // A read-only line showing `text`, with the whole text also as its hint.

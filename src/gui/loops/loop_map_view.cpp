@@ -2,35 +2,34 @@
 
 #include <QChart>
 
-#include <cmath>
+#include <algorithm>
 
 namespace kvo::gui {
 namespace {
-const QMargins kBaseMargins(8, 8, 8, 8);
+constexpr int kBaseMargin = 8;
+// Room the chart takes beside the plot area: axis labels and title on the
+// left, labels and title below, the chart title above.
+constexpr int kAxisWidth = 70;
+constexpr int kAxisHeight = 55;
 }  // namespace
 
 LoopMapView::LoopMapView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
-  chart->setMargins(kBaseMargins);
-  connect(chart, &QChart::plotAreaChanged, this, &LoopMapView::squarePlotArea);
+  chart->setMargins(QMargins(kBaseMargin, kBaseMargin, kBaseMargin, kBaseMargin));
 }
 
 void LoopMapView::resizeEvent(QResizeEvent* event) {
-  chart()->setMargins(kBaseMargins);
-  QChartView::resizeEvent(event);
-}
-
-void LoopMapView::squarePlotArea(const QRectF& area) {
-  const int excess = static_cast<int>(std::lround(area.width() - area.height()));
-  if (std::abs(excess) < 2) return;
-  QMargins m = chart()->margins();
-  if (excess > 0) {
-    m.setLeft(m.left() + excess / 2);
-    m.setRight(m.right() + excess - excess / 2);
-  } else {
-    m.setTop(m.top() - excess / 2);
-    m.setBottom(m.bottom() - excess + excess / 2);
+  const int w = width() - kAxisWidth - 2 * kBaseMargin;
+  const int h = height() - kAxisHeight - 2 * kBaseMargin;
+  QMargins margins(kBaseMargin, kBaseMargin, kBaseMargin, kBaseMargin);
+  if (w > 100 && h > 100) {
+    const int side = std::min(w, h);
+    margins.setLeft(kBaseMargin + (w - side) / 2);
+    margins.setRight(kBaseMargin + (w - side) - (w - side) / 2);
+    margins.setTop(kBaseMargin + (h - side) / 2);
+    margins.setBottom(kBaseMargin + (h - side) - (h - side) / 2);
   }
-  chart()->setMargins(m);
+  chart()->setMargins(margins);
+  QChartView::resizeEvent(event);
 }
 
 }  // namespace kvo::gui

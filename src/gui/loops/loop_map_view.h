@@ -1,6 +1,6 @@
 #pragma once
-// A chart view whose plot area stays square, so that a map whose two axes
-// share one range shows circles round and squares square.
+// A chart view whose plot area stays (nearly) square, so that a map whose
+// two axes share one range shows circles round and squares square.
 
 #include <QChartView>
 
@@ -12,11 +12,9 @@ class LoopMapView : public QChartView {
   LoopMapView(QChart* chart, QWidget* parent = nullptr);
 
  protected:
+  // Sets the chart's margins from the view's size: the room beside the axes
+  // is about constant, so the plot area is square without a feedback loop.
   void resizeEvent(QResizeEvent* event) override;
-
- private:
-  // Widens the chart's margins on the longer side until the plot area is square.
-  void squarePlotArea(const QRectF& area);
 };
 
 }  // namespace kvo::gui
