@@ -127,12 +127,18 @@ std::string formatOneDecimal(double value) {
   return (value < 0 && !zero) ? "-" + kept : kept;
 }
 
-std::string formatFixed8_2(double value) {
+std::string formatFixed(double value, int width, int precision) {
   std::array<char, 400> buf{};
-  const auto [end, ec] =
-      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, 2);
+  const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                       std::chars_format::fixed, precision);
   std::string text = ec == std::errc() ? std::string(buf.data(), end) : std::string("nan");
-  if (text.size() < 8) text.insert(0, 8 - text.size(), ' ');
+  if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+std::string formatInteger(long long value, int width) {
+  std::string text = std::to_string(value);
+  if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
   return text;
 }
 

@@ -29,9 +29,12 @@ std::optional<std::string> readNumberField(std::string_view text, std::string_vi
 // thousands separators ("-5.0", "1000000.0").
 std::string formatOneDecimal(double value);
 
-// C's "%8.2f" in the C locale, whatever the process locale: right-aligned in
-// at least eight characters, two decimals, decimal point '.'.
-std::string formatFixed8_2(double value);
+// C's "%W.Pf" in the C locale, whatever the process locale: right-aligned in
+// at least `width` characters, `precision` decimals, decimal point '.'.
+std::string formatFixed(double value, int width, int precision);
+
+// C's "%Wi": right-aligned in at least `width` characters.
+std::string formatInteger(long long value, int width);
 
 // Closed-interval range check; NaN fails.
 constexpr bool inClosedRange(double value, double low, double high) {

@@ -198,7 +198,7 @@ std::string formatParameterFile(const SoundingParameters& params,
   if (header) text += headerName(header->first) + " " + headerName(header->second) + "\n";
   const auto records = recordsOf(params);
   for (std::size_t r = 0; r < kRecords.size(); ++r) {
-    for (std::size_t v = 0; v < kRecords[r].count; ++v) text += formatFixed8_2(records[r][v]) + " ";
+    for (std::size_t v = 0; v < kRecords[r].count; ++v) text += formatFixed(records[r][v], 8, 2) + " ";
     text += "\n";
   }
   return text;
@@ -239,9 +239,13 @@ std::filesystem::path dialogFolderFor(std::string_view name,
   return folder;
 }
 
+std::string withLastThreeReplaced(std::string_view name, std::string_view extension) {
+  const std::size_t keep = name.size() >= 3 ? name.size() - 3 : 0;
+  return std::string(name.substr(0, keep)) + std::string(extension);
+}
+
 std::string parameterFileForResult(std::string_view resultFile) {
-  const std::size_t keep = resultFile.size() >= 3 ? resultFile.size() - 3 : 0;
-  return std::string(resultFile.substr(0, keep)) + "nmc";
+  return withLastThreeReplaced(resultFile, "nmc");
 }
 
 }  // namespace kvo::core

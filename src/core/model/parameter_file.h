@@ -75,6 +75,10 @@ std::string headerName(std::string_view name);
 std::filesystem::path dialogFolderFor(std::string_view name,
                                       const std::filesystem::path& startupFolder);
 
+// `name` with its last three characters replaced by `extension` (no dot is
+// looked for: "model" with "mrm" gives "momrm").
+std::string withLastThreeReplaced(std::string_view name, std::string_view extension);
+
 // The parameter file that goes with a result file: the result file's name
 // with its last three characters replaced by "nmc" (run1.mrm -> run1.nmc).
 std::string parameterFileForResult(std::string_view resultFile);

@@ -66,20 +66,32 @@ TEST(FormatOneDecimal, RoundsTypedTiesHalfAwayFromZero) {
   for (const auto& c : cases) EXPECT_EQ(formatOneDecimal(c.value), c.text) << c.value;
 }
 
-// C's printf in the C locale is the reference for the file format.
-TEST(FormatFixed8_2, MatchesCPrintf) {
+// C's printf in the C locale is the reference for the file formats.
+TEST(FormatFixed, MatchesCPrintf) {
   std::mt19937_64 rng(7);
   std::uniform_real_distribution<double> mag(-7.0, 7.0);
+  const std::pair<int, int> formats[] = {{8, 2}, {14, 4}, {12, 4}, {8, 4}, {13, 2}, {6, 2}};
   for (int i = 0; i < 20000; ++i) {
     const double v = (i % 2 ? -1.0 : 1.0) * std::pow(10.0, mag(rng));
+    const auto [width, precision] = formats[static_cast<std::size_t>(i) % std::size(formats)];
     char ref[64];
-    std::snprintf(ref, sizeof ref, "%8.2f", v);
-    ASSERT_EQ(formatFixed8_2(v), ref) << v;
+    std::snprintf(ref, sizeof ref, "%*.*f", width, precision, v);
+    ASSERT_EQ(formatFixed(v, width, precision), ref) << v;
   }
   for (double v : {0.0, -0.0, 0.005, 0.015, 0.125, 2.675, 1e6, 12345678.9}) {
     char ref[64];
     std::snprintf(ref, sizeof ref, "%8.2f", v);
-    EXPECT_EQ(formatFixed8_2(v), ref) << v;
+    EXPECT_EQ(formatFixed(v, 8, 2), ref) << v;
+  }
+}
+
+TEST(FormatInteger, MatchesCPrintf) {
+  for (long long v : {0LL, 7LL, -7LL, 123456LL, -123456LL, 1234567LL, -99999LL}) {
+    for (int width : {4, 5, 6, 8}) {
+      char ref[64];
+      std::snprintf(ref, sizeof ref, "%*lld", width, v);
+      EXPECT_EQ(formatInteger(v, width), ref) << v << " " << width;
+    }
   }
 }
 
