@@ -1,6 +1,7 @@
 // Saving the chart in every format, then opening each file with a reader that
 // shares no code with its writer. Set KVO_KEEP_PICTURES to a folder to keep
-// the written pictures there (scripts/check_pictures.sh does).
+// the written pictures there, and in its readers/ folder what the readers
+// showed (scripts/check_pictures.sh does).
 #include "picture_readers.h"
 #include "sample_chart.h"
 
@@ -48,12 +49,15 @@ TEST_P(PictureExport, WritesAPictureThatAReaderOpens)
     ASSERT_FALSE(error) << error->toStdString();
     EXPECT_EQ(filesInFolder(), QStringList{QFileInfo(path).fileName()}) << "no temporary file is left";
     if (const QByteArray keep = qgetenv("KVO_KEEP_PICTURES"); !keep.isEmpty()) {
+        QDir(keep).mkpath("readers");
         QFile::remove(QDir(keep).filePath(QFileInfo(path).fileName()));
         QFile::copy(path, QDir(keep).filePath(QFileInfo(path).fileName()));
     }
 
     const test::ReadPicture read = test::readPicture(path, w.format, scratch());
     ASSERT_FALSE(read.image.isNull()) << read.error.toStdString();
+    if (const QByteArray keep = qgetenv("KVO_KEEP_PICTURES"); !keep.isEmpty())
+        read.image.save(QDir(keep).filePath("readers/" + QFileInfo(path).fileName() + ".read.png"));
     if (w.exactSize) {
         EXPECT_EQ(read.image.size(), QSize(640, 480));
     } else {
