@@ -47,6 +47,11 @@ struct ShapeCase {
     std::function<void(const std::vector<MetafileCommand>&)> check;
 };
 
+void PrintTo(const ShapeCase& shape, std::ostream* out)
+{
+    *out << shape.name;
+}
+
 class MetafileRecording : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(MetafileRecording, RecordsDeviceGeometry)
@@ -184,6 +189,11 @@ struct TextCase {
     double rotation;  // QPainter::rotate, degrees clockwise on screen
     double expectedAngle;
 };
+
+void PrintTo(const TextCase& text, std::ostream* out)
+{
+    *out << text.name;
+}
 
 class MetafileTextRecording : public ::testing::TestWithParam<TextCase> {};
 

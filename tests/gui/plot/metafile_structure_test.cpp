@@ -29,6 +29,11 @@ struct Format {
     std::uint32_t clipRecord;
 };
 
+void PrintTo(const Format& format, std::ostream* out)
+{
+    *out << format.name;
+}
+
 const Format kEmf{"Emf", EmfRecordWriter::encode, test::inspectEmf, 30};
 const Format kWmf{"Wmf", WmfRecordWriter::encode, test::inspectWmf, 0x0416};
 

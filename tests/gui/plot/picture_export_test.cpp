@@ -23,6 +23,11 @@ struct Written {
     bool exactSize;  // the reader shows it at the chart's pixel size
 };
 
+void PrintTo(const Written& written, std::ostream* out)
+{
+    *out << written.name;
+}
+
 class PictureExport : public ::testing::TestWithParam<Written> {
 protected:
     void SetUp() override

@@ -16,6 +16,11 @@ struct Choice {
     const char* written;
 };
 
+void PrintTo(const Choice& choice, std::ostream* out)
+{
+    *out << '"' << choice.typed << "\" with filter " << choice.filterIndex;
+}
+
 class PictureFileChoice : public ::testing::TestWithParam<Choice> {};
 
 TEST_P(PictureFileChoice, FollowsTheExtensionThenTheFilter)
