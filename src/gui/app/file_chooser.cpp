@@ -29,6 +29,16 @@ FileChooser FileChooser::standard() {
                     const QString& filter, const QString& suffix) {
     return ask(parent, caption, folder, filter, suffix, QFileDialog::AcceptOpen);
   };
+  chooser.saveWithFilter = [](QWidget* parent, const QString& caption, const QString& folder,
+                              const QString& filter) {
+    QFileDialog dialog(parent, caption, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+      return std::pair<QString, QString>();
+    }
+    return std::pair(dialog.selectedFiles().constFirst(), dialog.selectedNameFilter());
+  };
   return chooser;
 }
 

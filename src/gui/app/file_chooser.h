@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -16,6 +17,10 @@ struct FileChooser {
                                     const QString& filter, const QString& defaultSuffix)>;
   Ask save;
   Ask open;
+  // A save dialog that also reports the filter the user selected.
+  using AskWithFilter = std::function<std::pair<QString, QString>(
+      QWidget* parent, const QString& caption, const QString& folder, const QString& filter)>;
+  AskWithFilter saveWithFilter;
 
   // Qt's file dialogs. The save dialog does not ask about existing files:
   // the program asks with its own overwrite warning.

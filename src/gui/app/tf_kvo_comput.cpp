@@ -400,7 +400,7 @@ void TFKVOComput::refreshChart() {
 }
 
 void TFKVOComput::BLoopsClick() {
-  TFLoops dialog(m_context, this);
+  TFLoops dialog(m_context, this, m_options.files);
   dialog.exec();
   refreshChart();
 }

@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,11 +16,17 @@
 #include <cmath>
 
 #include "app/tf_error.h"
+#include "app/tf_open_failure.h"
+#include "app/tf_overwrite.h"
 #include "app/up_down.h"
 #include "loops/loop_map.h"
 #include "loops/loop_map_chart.h"
 #include "loops/loop_map_view.h"
 #include "model/number_text.h"
+#include "model/parameter_file.h"
+#include "plot/chart_printing.h"
+#include "plot/picture_export.h"
+#include "plot/picture_file.h"
 
 namespace kvo::gui {
 namespace {
@@ -57,7 +64,8 @@ int truncatedPosition(double value) {
 
 }  // namespace
 
-TFLoops::TFLoops(core::AppContext& context, QWidget* parent) : QDialog(parent), m_context(context) {
+TFLoops::TFLoops(core::AppContext& context, QWidget* parent, FileChooser files)
+    : QDialog(parent), m_context(context), m_files(std::move(files)) {
   setObjectName(QStringLiteral("TFLoops"));
   setWindowTitle(QStringLiteral("Set Tx/Rx loops"));
 
@@ -307,8 +315,42 @@ void TFLoops::BCancelClick() {
   reject();
 }
 
-void TFLoops::BPrintClick() {}
+void TFLoops::BPrintClick() {
+  if (auto error = printChart(ChGraph, this)) showError(m_context, error->toStdString(), this);
+}
 
-void TFLoops::BGrSaveClick() {}
+void TFLoops::BGrSaveClick() {
+  // The dialog opens in the folder of the last picture, which the working
+  // file's header remembers as its second name.
+  auto readHeader = [this] {
+    std::string second;
+    core::SoundingParameters unused;
+    core::readParameterFile(m_context.CurrentParameterFile, second, core::ParameterFileMode::HeaderOnly,
+                            m_context.StartupFolder, unused);
+    return second;
+  };
+  const std::string lastPicture = readHeader();
+  m_context.MessageText = lastPicture;
+  const QString folder =
+      QString::fromStdString(core::dialogFolderFor(lastPicture, m_context.StartupFolder).string());
+  const auto [chosen, filter] = m_files.saveWithFilter(this, QStringLiteral("Save the map"), folder,
+                                                       QString::fromLatin1(kPictureFileFilter));
+  if (chosen.isEmpty()) {
+    m_context.CurrentParameterFile = lastPicture;
+    showOpenFailure(m_context, this);
+    return;
+  }
+  if (QFileInfo::exists(chosen) && !confirmOverwrite(m_context, chosen.toStdString(), this)) return;
+  const PictureFile picture = choosePictureFile(chosen, pictureFilterIndex(filter));
+  if (auto error = savePicture(ChGraph, picture.path, picture.format)) {
+    showError(m_context, error->toStdString(), this);
+    return;
+  }
+  readHeader();
+  const core::FileOutcome written = core::writeParameterFile(
+      m_context.CurrentParameterFile, picture.path.toStdString(), core::ParameterFileMode::Working,
+      m_context.StartupFolder, m_context.parameters);
+  if (!written.ok()) showError(m_context, written.message, this);
+}
 
 }  // namespace kvo::gui

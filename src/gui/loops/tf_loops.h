@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include "app/file_chooser.h"
 #include "loops/loop_checks.h"
 #include "model/app_context.h"
 
@@ -23,7 +24,8 @@ class UpDown;
 class TFLoops : public QDialog {
   Q_OBJECT
  public:
-  explicit TFLoops(core::AppContext& context, QWidget* parent = nullptr);
+  explicit TFLoops(core::AppContext& context, QWidget* parent = nullptr,
+                   FileChooser files = FileChooser::standard());
 
   // The dialog's working copies.
   const core::LoopSetup& workingTx() const { return m_tx; }
@@ -50,6 +52,7 @@ class TFLoops : public QDialog {
   void redrawUnlessSuspended();
 
   core::AppContext& m_context;
+  FileChooser m_files;
   core::LoopSetup m_tx{};
   core::LoopSetup m_rx{};
   core::LoopOutline m_outline;

@@ -10,8 +10,11 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <filesystem>
 
 #include "app/up_down.h"
+#include "model/parameter_file.h"
+#include "plot/picture_file.h"
 #include "loops/loop_map_chart.h"
 #include "loops/tf_loops.h"
 #include "support/modal_watcher.h"
@@ -171,6 +174,42 @@ TEST_F(LoopDialogTest, ReceiverFieldsAreReadOnlyWithoutAReceiver) {
   EXPECT_FALSE(child<UpDown>("UDSiftE")->isEnabled());
   edit("ERxSize")->setText("garbage");  // not read at all
   EXPECT_TRUE(m_dialog->BDrawClick());
+}
+
+TEST_F(LoopDialogTest, SavesTheMapInTheFormatOfTheNameOrFilter) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "kvo_loop_picture";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  m_context.StartupFolder = dir;
+  const struct {
+    const char* typed;
+    const char* filter;
+    const char* written;
+  } cases[] = {{"plot", "Metafiles (*.wmf)", "plot.wmf"},
+               {"plot.bmp", "Metafiles (*.wmf)", "plot.bmp"},
+               {"map.BMP", "All graphic files (*.bmp *.emf *.wmf)", "map.bmp"},
+               {"map.png", "Bitmaps (*.bmp)", "map.png"}};
+  for (const auto& c : cases) {
+    FileChooser files;
+    files.saveWithFilter = [&](QWidget*, const QString&, const QString&, const QString&) {
+      return std::pair(QString::fromStdString((dir / c.typed).string()), QString::fromLatin1(c.filter));
+    };
+    m_context.parameters.tx = loop(2, 10);
+    m_dialog = std::make_unique<TFLoops>(m_context, nullptr, files);
+    m_dialog->show();  // the map is rendered at its size on screen
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    m_dialog->Timer1Timer();
+    ModalWatcher watcher;
+    m_dialog->BGrSaveClick();
+    EXPECT_TRUE(watcher.seen.isEmpty()) << watcher.seen.join("; ").toStdString();
+    EXPECT_TRUE(fs::exists(dir / c.written)) << c.written;
+    std::string first, second;
+    core::SoundingParameters unused;
+    core::readParameterFile(first, second, core::ParameterFileMode::HeaderOnly, dir, unused);
+    EXPECT_EQ(second, (dir / c.written).string());  // the next Save starts in its folder
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace
