@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "model/number_text.h"
+#include "util/token_reader.h"
 #include "util/atomic_file.h"
 
 namespace kvo::core {
@@ -34,55 +35,6 @@ auto recordsOf(Params& p) {
                                          p.target, p.slope, p.frequencyShift};
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-// Whitespace-separated tokens with the line each one starts on. A token that
-// starts with a double quote runs to the closing quote, with \" and \\ escapes.
-class Tokenizer {
- public:
-  explicit Tokenizer(std::string_view text) : m_text(text) {}
-
-  struct Token {
-    std::string text;
-    int line = 0;
-    bool unterminatedQuote = false;
-  };
-
-  std::optional<Token> next() {
-    while (m_pos < m_text.size() && isBlank(m_text[m_pos])) {
-      if (m_text[m_pos] == '\n') ++m_line;
-      ++m_pos;
-    }
-    if (m_pos >= m_text.size()) return std::nullopt;
-    Token t;
-    t.line = m_line;
-    if (m_text[m_pos] == '"') {
-      ++m_pos;
-      while (m_pos < m_text.size() && m_text[m_pos] != '"') {
-        char c = m_text[m_pos++];
-        if (c == '\\' && m_pos < m_text.size() &&
-            (m_text[m_pos] == '"' || m_text[m_pos] == '\\')) {
-          c = m_text[m_pos++];
-        }
-        if (c == '\n') ++m_line;
-        t.text.push_back(c);
-      }
-      if (m_pos >= m_text.size()) t.unterminatedQuote = true;
-      ++m_pos;  // the closing quote
-      return t;
-    }
-    while (m_pos < m_text.size() && !isBlank(m_text[m_pos])) t.text.push_back(m_text[m_pos++]);
-    return t;
-  }
-
-  int line() const { return m_line; }
-
- private:
-  std::string_view m_text;
-  std::size_t m_pos = 0;
-  int m_line = 1;
-};
-
 FileOutcome failure(FileOutcome::Status status, std::string message) {
   return {status, std::move(message)};
 }
@@ -93,7 +45,7 @@ std::string damaged(const std::filesystem::path& file, int line, std::string_vie
 }
 
 // Reads the header's two names from `tokens`.
-std::optional<std::string> readHeader(Tokenizer& tokens, const std::filesystem::path& file,
+std::optional<std::string> readHeader(TokenReader& tokens, const std::filesystem::path& file,
                                       std::string& first, std::string& second) {
   std::array<std::string*, 2> names = {&first, &second};
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -113,7 +65,7 @@ std::optional<std::string> readHeader(Tokenizer& tokens, const std::filesystem::
 }
 
 // Reads the seven records' values from `tokens` into `params`.
-std::optional<std::string> readBody(Tokenizer& tokens, const std::filesystem::path& file,
+std::optional<std::string> readBody(TokenReader& tokens, const std::filesystem::path& file,
                                     SoundingParameters& params) {
   auto records = recordsOf(params);
   for (std::size_t r = 0; r < kRecords.size(); ++r) {
@@ -162,7 +114,7 @@ FileOutcome readParameterFile(std::string& firstName, std::string& secondName,
 
   // Everything is read into copies first; the caller's names and records
   // change only once the whole file has been read.
-  Tokenizer tokens(*content);
+  TokenReader tokens(*content);
   std::string first = firstName;
   std::string second = secondName;
   SoundingParameters read = params;
@@ -180,17 +132,7 @@ FileOutcome readParameterFile(std::string& firstName, std::string& secondName,
   return {};
 }
 
-std::string headerName(std::string_view name) {
-  const bool plain = !name.empty() && name.find_first_of(" \t\r\n\f\v\"") == std::string_view::npos;
-  if (plain) return std::string(name);
-  std::string quoted = "\"";
-  for (const char c : name) {
-    if (c == '"' || c == '\\') quoted.push_back('\\');
-    quoted.push_back(c);
-  }
-  quoted.push_back('"');
-  return quoted;
-}
+std::string headerName(std::string_view name) { return quoteFileName(name); }
 
 std::string formatParameterFile(const SoundingParameters& params,
                                 const std::optional<std::pair<std::string, std::string>>& header) {
