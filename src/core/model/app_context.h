@@ -10,6 +10,7 @@
 #include "loops/loop_outline.h"
 #include "model/parameter_file.h"
 #include "model/sounding_parameters.h"
+#include "runlist/model_grid.h"
 
 namespace kvo::core {
 
@@ -33,6 +34,11 @@ struct AppContext {
   bool autoRedrawSuspended = false;
   // The loop dialog's receiver box was ticked at its last Draw or Scale.
   bool rxTicked = false;
+
+  // The run-list editor's model-grid settings and its last selected row,
+  // kept while the program runs.
+  ModelGridSettings modelGrid;
+  int runListRow = 1;
 };
 
 }  // namespace kvo::core

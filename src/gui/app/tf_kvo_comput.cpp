@@ -29,6 +29,7 @@
 #include "loops/loop_map_chart.h"
 #include "loops/loop_map_view.h"
 #include "loops/tf_loops.h"
+#include "runlist/tf_run_list.h"
 #include "model/parameter_file.h"
 
 namespace kvo::gui {
@@ -184,6 +185,8 @@ void TFKVOComput::buildWindow() {
   connect(BLoad, &QPushButton::clicked, this, &TFKVOComput::BLoadClick);
   connect(BRun, &QPushButton::clicked, this, &TFKVOComput::BRunClick);
   connect(BHelp, &QPushButton::clicked, this, &TFKVOComput::BHelpClick);
+  connect(CBRunList, &QCheckBox::toggled, BRunListSet, &QPushButton::setEnabled);
+  connect(BRunListSet, &QPushButton::clicked, this, &TFKVOComput::BRunListSetClick);
   auto* files = new QGridLayout;
   ESaved = named(new QLineEdit(central), "ESaved");
   ELoaded = named(new QLineEdit(central), "ELoaded");
@@ -497,6 +500,19 @@ void TFKVOComput::BRunClick() {
     m_context.CurrentParameterFile = core::parameterFileForResult(m_context.CurrentParameterFile);
     if (!writeParameterFiles(m_context.CurrentParameterFile)) return;
   }
+}
+
+void TFKVOComput::BRunListSetClick() {
+  auto windowValues = [this](std::string& message) -> std::optional<core::MainWindowValues> {
+    core::MainWindowValues values;
+    if (auto e = core::readMainWindowFields(readFields(), values)) {
+      message = *e;
+      return std::nullopt;
+    }
+    return values;
+  };
+  TFRunList editor(m_context, windowValues, this, m_options.files);
+  editor.exec();
 }
 
 void TFKVOComput::BHelpClick() {

@@ -57,6 +57,7 @@ class TFKVOComput : public QMainWindow {
   void BLoadClick();
   void BRunClick();
   void BHelpClick();
+  void BRunListSetClick();
   void UDLNumberClick();
   void LMaxDepthDblClick();
 
