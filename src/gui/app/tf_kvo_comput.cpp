@@ -500,6 +500,29 @@ void TFKVOComput::BRunClick() {
     m_context.CurrentParameterFile = core::parameterFileForResult(m_context.CurrentParameterFile);
     if (!writeParameterFiles(m_context.CurrentParameterFile)) return;
   }
+  if (!m_options.compute) return;
+  {
+    TFRunComputing progress(m_context, CBRunList->isChecked(), m_options.compute, this);
+    progress.exec();
+  }
+  switch (m_context.RunStatus) {
+    case kRunFieldFailed:
+      showError(m_context, "FATAL ERROR. VODIVI: Bad input geometry", this);
+      close();
+      break;
+    case kRunFailedWithMessage:
+      // A failure with its own reason (a result file that cannot be written,
+      // a damaged list): the reason is shown and the program goes on.
+      showError(m_context, m_context.MessageText, this);
+      m_context.RunStatus = kRunNothingToReport;
+      break;
+    case kRunStoppedByUser:
+      showError(m_context, "Computing has been stopped by User", this);
+      m_context.RunStatus = kRunNothingToReport;
+      break;
+    default:
+      break;
+  }
 }
 
 void TFKVOComput::BRunListSetClick() {

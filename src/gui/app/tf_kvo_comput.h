@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/file_chooser.h"
+#include "app/tf_run_computing.h"
 #include "model/app_context.h"
 #include "model/parameter_checks.h"
 
@@ -32,6 +33,8 @@ struct StartupOptions {
   int splashMs = 3000;
   int exitMs = 3000;
   FileChooser files = FileChooser::standard();
+  // What Run computes each parameter set with.
+  ComputeEntry compute;
 };
 
 class TFKVOComput : public QMainWindow {

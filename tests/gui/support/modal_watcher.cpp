@@ -52,6 +52,8 @@ void ModalWatcher::poll() {
   const auto it = m_answers.find(modal->objectName());
   if (it != m_answers.end()) {
     it->second(modal);
+  } else if (modal->objectName() == QStringLiteral("TFRunComputing")) {
+    // The progress window closes itself when its work is done.
   } else if (modal->objectName() == QStringLiteral("TFError")) {
     modal->findChild<QPushButton*>(QStringLiteral("BOK"))->click();
   } else {

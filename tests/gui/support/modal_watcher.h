@@ -17,7 +17,8 @@ class ModalWatcher : public QObject {
   Q_OBJECT
  public:
   // How to answer a window, by its objectName. Windows without an answer are
-  // closed (which counts as Cancel).
+  // closed (which counts as Cancel), except the error window (OK) and the
+  // progress window, which closes itself.
   using Answer = std::function<void(QWidget*)>;
 
   ModalWatcher();
