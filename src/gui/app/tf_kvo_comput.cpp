@@ -433,22 +433,27 @@ bool TFKVOComput::writeParameterFiles(const std::string& file) {
   return true;
 }
 
-void TFKVOComput::BSaveClick() {
-  if (!collectParameters()) return;
+std::optional<std::string> TFKVOComput::chooseFileToWrite(const QString& caption, const QString& filter,
+                                                           const QString& suffix) {
   const auto [headerFirst, headerSecond] = readWorkingHeader();
   m_context.RunListFile = headerSecond;
-  const QString chosen = m_options.files.save(this, QStringLiteral("Save parameters"), folderFor(headerFirst),
-                                              kParameterFilter, QStringLiteral("nmc"));
+  const QString chosen = m_options.files.save(this, caption, folderFor(headerFirst), filter, suffix);
   if (chosen.isEmpty()) {
     m_context.CurrentParameterFile = headerFirst;
     showOpenFailure(m_context, this);
-    return;
+    return std::nullopt;
   }
   const std::string file = chosen.toStdString();
-  if (QFileInfo::exists(chosen) && !confirmOverwrite(m_context, file, this)) return;
+  if (QFileInfo::exists(chosen) && !confirmOverwrite(m_context, file, this)) return std::nullopt;
   m_context.CurrentParameterFile = file;
-  if (!writeParameterFiles(file)) return;
-  showFileName(ESaved, file);
+  return file;
+}
+
+void TFKVOComput::BSaveClick() {
+  if (!collectParameters()) return;
+  const auto file = chooseFileToWrite(QStringLiteral("Save parameters"), kParameterFilter, QStringLiteral("nmc"));
+  if (!file || !writeParameterFiles(*file)) return;
+  showFileName(ESaved, *file);
 }
 
 void TFKVOComput::BLoadClick() {
@@ -480,19 +485,9 @@ void TFKVOComput::BLoadClick() {
 
 void TFKVOComput::BRunClick() {
   if (!CBRunList->isChecked()) {
-    const auto [headerFirst, headerSecond] = readWorkingHeader();
-    m_context.RunListFile = headerSecond;
-    const QString chosen = m_options.files.save(this, QStringLiteral("Result file"), folderFor(headerFirst),
-                                                kMatrixFilter, QStringLiteral("mrm"));
-    if (chosen.isEmpty()) {
-      m_context.CurrentParameterFile = headerFirst;
-      showOpenFailure(m_context, this);
-      return;
-    }
-    const std::string file = chosen.toStdString();
-    if (QFileInfo::exists(chosen) && !confirmOverwrite(m_context, file, this)) return;
-    m_context.CurrentParameterFile = file;
-    showFileName(EResult, file);
+    const auto file = chooseFileToWrite(QStringLiteral("Result file"), kMatrixFilter, QStringLiteral("mrm"));
+    if (!file) return;
+    showFileName(EResult, *file);
   }
   if (!collectParameters()) return;
   refreshChart();

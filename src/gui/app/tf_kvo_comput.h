@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <filesystem>
+#include <optional>
 
 #include "app/file_chooser.h"
 #include "app/tf_run_computing.h"
@@ -81,6 +82,11 @@ class TFKVOComput : public QMainWindow {
   // The folder a file dialog opens in for a remembered name.
   QString folderFor(const std::string& name) const;
   bool writeParameterFiles(const std::string& file);
+  // The file a Save or Run writes: asked in the folder of the last parameter
+  // file; a cancelled dialog shows the "Could not open file" window, an
+  // existing file asks the overwrite warning. Sets CurrentParameterFile.
+  std::optional<std::string> chooseFileToWrite(const QString& caption, const QString& filter,
+                                               const QString& suffix);
 
   StartupOptions m_options;
   core::AppContext m_context;
