@@ -75,7 +75,7 @@ TransformPair KernelTable::Segment::at(double logRho) const {
 }
 
 KernelTable::KernelTable(const LayeredEarth& earth, double frequencyHz, double sourceZ, double receiverZ,
-                         double rhoMax) {
+                         double rhoMax, Representation representation) {
   m_scale = verticalScale(earth, sourceZ, receiverZ);
   m_rhoMin = kRhoMinFactor * m_scale;
   m_rhoSwitch = kSwitchFactor * std::max(m_scale, std::abs(receiverZ - sourceZ));
@@ -108,7 +108,9 @@ KernelTable::KernelTable(const LayeredEarth& earth, double frequencyHz, double s
 
   // Choose on the axis (node kMargin of Key's grid is ρ_min): |T1/ρ| + |T0|.
   const auto size = [this](const TransformPair& t) { return std::abs(t.t1) / m_rhoMin + std::abs(t.t0); };
-  m_secondary = size(key.values[kMargin * 2]) <= size(key.values[kMargin * 2 + 1]);
+  m_secondary = representation == Representation::Automatic
+                    ? size(key.values[kMargin * 2]) <= size(key.values[kMargin * 2 + 1])
+                    : representation == Representation::Secondary;
   const std::size_t pick = m_secondary ? 0 : 1;
   auto keep = [pick](const Raw& raw, Segment& segment) {
     segment.logRhoLow = raw.logLow;
@@ -121,13 +123,18 @@ KernelTable::KernelTable(const LayeredEarth& earth, double frequencyHz, double s
   };
   keep(key, m_key);
   keep(werthmuller, m_werthmuller);
-  m_atRhoMin = m_key.at(std::log(m_rhoMin));
+  // Small-ρ limits: T1/ρ and T0 are even in ρ, A + Bρ² through ρ_min and 2ρ_min.
+  const TransformPair g1 = m_key.at(std::log(m_rhoMin));
+  const TransformPair g2 = m_key.at(std::log(2.0 * m_rhoMin));
+  const double r2 = m_rhoMin * m_rhoMin;
+  m_smallB = {(g2.t1 / 2.0 - g1.t1) / (3.0 * r2 * m_rhoMin), (g2.t0 - g1.t0) / (3.0 * r2)};
+  m_smallA = {g1.t1 / m_rhoMin - m_smallB.t1 * r2, g1.t0 - m_smallB.t0 * r2};
 }
 
 TransformPair KernelTable::at(double rho) const {
   if (rho < m_rhoMin) {
-    // Small-ρ limits: T1 = ρ·(T1/ρ)(0), T0 = T0(0).
-    return {m_atRhoMin.t1 * (rho / m_rhoMin), m_atRhoMin.t0};
+    const double r2 = rho * rho;
+    return {rho * (m_smallA.t1 + m_smallB.t1 * r2), m_smallA.t0 + m_smallB.t0 * r2};
   }
   const double t = std::log(rho);
   return rho < m_rhoSwitch ? m_key.at(t) : m_werthmuller.at(t);

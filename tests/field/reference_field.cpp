@@ -234,20 +234,21 @@ std::array<Cplx, 2> ReferenceEarth::potential(double lambda, double zs, double z
   // G(zs) from the jump G'(zs+) − G'(zs−) = −2.
   const Cplx g0 = 2.0 / (admittanceAbove(zs) - admittanceBelow(zs));
   // Carry G from zs to z through every interface between them.
-  std::vector<double> breaks{zs};
+  std::array<double, 64> breaks{};
+  std::size_t count = 0;
+  breaks[count++] = zs;
   const double lo = std::min(zs, z), hi = std::max(zs, z);
-  std::vector<double> interfaces{0.0};
-  for (int j = 0; j + 1 < n; ++j) interfaces.push_back(m_bottoms[static_cast<std::size_t>(j)]);
+  auto interfaceAt = [&](int i) { return i == 0 ? 0.0 : m_bottoms[static_cast<std::size_t>(i - 1)]; };
   if (z >= zs) {
-    for (double d : interfaces)
-      if (d > lo && d < hi) breaks.push_back(d);
+    for (int i = 0; i < n; ++i)
+      if (interfaceAt(i) > lo && interfaceAt(i) < hi && count < 63) breaks[count++] = interfaceAt(i);
   } else {
-    for (auto it = interfaces.rbegin(); it != interfaces.rend(); ++it)
-      if (*it > lo && *it < hi) breaks.push_back(*it);
+    for (int i = n - 1; i >= 0; --i)
+      if (interfaceAt(i) > lo && interfaceAt(i) < hi && count < 63) breaks[count++] = interfaceAt(i);
   }
-  breaks.push_back(z);
+  breaks[count++] = z;
   Cplx g = g0;
-  for (std::size_t i = 0; i + 1 < breaks.size(); ++i) {
+  for (std::size_t i = 0; i + 1 < count; ++i) {
     const double z1 = breaks[i], z2 = breaks[i + 1];
     if (z1 == z2) continue;
     const int j = layerOf(0.5 * (z1 + z2));
