@@ -26,7 +26,7 @@ double verticalScale(const LayeredEarth& earth, double zs, double z) {
     const double path = std::abs(zs - d) + std::abs(z - d);
     if (path > 0) a = std::min(a, path);
   }
-  return std::max(a, kMinScale);
+  return std::isfinite(a) ? std::max(a, kMinScale) : kMinScale;  // all zero: source and receiver on one interface
 }
 
 // Lagrange weights of the stencil nodes 0..kStencil−1 at position p:
