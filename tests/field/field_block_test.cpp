@@ -92,7 +92,7 @@ TEST(FieldBlock, FailsWithoutWritingOnBadInput) {
       {"no layers", 1, 0.0f},
       {"negative point count", 2, -1.0f},
       {"points do not fit", 2, 197.0f},
-      {"inputs do not fit", 2, 180.0f},
+      {"inputs do not fit", 0, 390.0f},
       {"NaN frequency", 3, kNaN},
       {"negative frequency", 3, -50.0f},
       {"NaN current", 4, kNaN},
