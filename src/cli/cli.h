@@ -16,5 +16,8 @@ inline constexpr int kExitBadInput = 2;  // bad arguments, unreadable or invalid
 // Runs kvo-compute with `args` (without the program name). Results go to
 // `out`, messages to `err`. Returns the exit code.
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The same with the standard input given.
+int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err);
 
 }  // namespace kvo::cli
