@@ -32,7 +32,8 @@ PlotRange orderedRange(double minimum, double maximum) {
   return {minimum, maximum};
 }
 
-std::optional<PlotBounds> plotBounds(std::initializer_list<const std::vector<PlotPoint>*> series) {
+std::optional<PlotBounds> plotBounds(std::initializer_list<const std::vector<PlotPoint>*> series,
+                                     double margin) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   double xLo = inf, xHi = -inf, yLo = inf, yHi = -inf;
   for (const std::vector<PlotPoint>* points : series) {
@@ -45,7 +46,11 @@ std::optional<PlotBounds> plotBounds(std::initializer_list<const std::vector<Plo
     }
   }
   if (xLo > xHi) return std::nullopt;
-  return PlotBounds{orderedRange(xLo, xHi), orderedRange(yLo, yHi)};
+  auto widened = [margin](double lo, double hi) {
+    const double pad = (hi - lo) * margin;
+    return orderedRange(lo - pad, hi + pad);
+  };
+  return PlotBounds{widened(xLo, xHi), widened(yLo, yHi)};
 }
 
 int truncatedPosition(double value) {

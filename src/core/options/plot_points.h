@@ -40,9 +40,11 @@ struct PlotBounds {
   PlotRange y;
 };
 
-// The smallest ranges holding every point of every series, each made
-// showable by orderedRange; nullopt when there is no point at all.
-std::optional<PlotBounds> plotBounds(std::initializer_list<const std::vector<PlotPoint>*> series);
+// The smallest ranges holding every point of every series, widened on each
+// side by `margin` times their span (so that no point sits on the frame) and
+// made showable by orderedRange; nullopt when there is no point at all.
+std::optional<PlotBounds> plotBounds(std::initializer_list<const std::vector<PlotPoint>*> series,
+                                     double margin = 0.0);
 
 // The position an up/down takes from a value: truncated toward zero; values
 // beyond the range of int, and NaN, give the nearest int or 0.

@@ -43,6 +43,9 @@ TEST(PlotBounds, CoverEverySeriesAndNothingWithoutPoints) {
   EXPECT_EQ(bounds->y.minimum, 5);
   EXPECT_EQ(bounds->y.maximum, 7);
   EXPECT_EQ(plotBounds({&a})->y.minimum, 4);  // a flat series still gets a span
+  const auto framed = plotBounds({&a, &b}, 0.1);
+  EXPECT_DOUBLE_EQ(framed->x.minimum, -2.5);
+  EXPECT_DOUBLE_EQ(framed->y.maximum, 7.2);
   EXPECT_FALSE(plotBounds({&none, nullptr}).has_value());
 }
 
