@@ -5,67 +5,57 @@
 #include <cmath>
 #include <limits>
 
+#include "options/slope.h"
+
 namespace kvo::core {
 namespace {
 
-TEST(StraightLine, StopsOneStepShortOfItsEnd) {
-  const auto line = straightLine({0, 10}, {4, 2}, 4);
-  ASSERT_EQ(line.size(), 4u);
-  EXPECT_EQ(line.front(), (PlotPoint{0, 10}));
-  EXPECT_EQ(line.back(), (PlotPoint{3, 4}));
-  EXPECT_TRUE(straightLine({0, 0}, {1, 1}, 0).empty());
-
+TEST(PlotPoints, OutlinesStopOneStepShortOfEachCorner) {
   std::vector<PlotPoint> square;
   appendClosedOutline(square, {{0, 0}, {2, 0}, {2, 2}, {0, 2}}, 2);
   const std::vector<PlotPoint> expected = {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}, {1, 2}, {0, 2}, {0, 1}};
   EXPECT_EQ(square, expected);
+  EXPECT_TRUE(straightLine({0, 0}, {1, 1}, 0).empty());
 }
 
-TEST(OrderedRange, SwapsAndWidensRangesAnAxisCannotShow) {
-  const struct {
-    double lo, hi, expectLo, expectHi;
-  } cases[] = {{-0.8, 10.8, -0.8, 10.8}, {5, -3, -3, 5}, {0, 0, -1, 1}, {2007, 2007, 2006, 2008}};
-  for (const auto& c : cases) {
-    const PlotRange r = orderedRange(c.lo, c.hi);
-    EXPECT_EQ(r.minimum, c.expectLo) << c.lo << ".." << c.hi;
-    EXPECT_EQ(r.maximum, c.expectHi) << c.lo << ".." << c.hi;
-  }
-}
-
-TEST(PlotBounds, CoverEverySeriesAndNothingWithoutPoints) {
-  const std::vector<PlotPoint> a = {{1, 5}, {3, 5}};
-  const std::vector<PlotPoint> b = {{-2, 7}};
-  const std::vector<PlotPoint> none;
-  const auto bounds = plotBounds({&a, &none, &b});
-  ASSERT_TRUE(bounds.has_value());
-  EXPECT_EQ(bounds->x.minimum, -2);
-  EXPECT_EQ(bounds->x.maximum, 3);
-  EXPECT_EQ(bounds->y.minimum, 5);
-  EXPECT_EQ(bounds->y.maximum, 7);
-  EXPECT_EQ(plotBounds({&a})->y.minimum, 4);  // a flat series still gets a span
-  const auto framed = plotBounds({&a, &b}, 0.1);
+TEST(PlotPoints, BoundsHoldEveryPointWithAShowableSpan) {
+  const std::vector<PlotPoint> a = {{1, 5}, {3, 5}}, b = {{-2, 7}}, none;
+  const auto framed = plotBounds({&a, &none, &b}, 0.1);
   EXPECT_DOUBLE_EQ(framed->x.minimum, -2.5);
   EXPECT_DOUBLE_EQ(framed->y.maximum, 7.2);
-  EXPECT_FALSE(plotBounds({&none, nullptr}).has_value());
+  EXPECT_EQ(plotBounds({&a})->y.minimum, 4) << "a flat series still gets a span";
+  EXPECT_FALSE(plotBounds({&none}).has_value());
 }
 
-TEST(UpDownPositions, TruncateTowardZeroAndWrapAFullTurn) {
+TEST(PlotPoints, UpDownPositionsTruncateTowardZero) {
   const struct {
     double value;
     int position;
-  } truncations[] = {{12.7, 12},
-                     {-12.7, -12},
-                     {123.4, 123},
-                     {-0.9, 0},
-                     {std::nan(""), 0},
-                     {1e20, std::numeric_limits<int>::max()},
-                     {-1e20, std::numeric_limits<int>::min()}};
-  for (const auto& c : truncations) EXPECT_EQ(truncatedPosition(c.value), c.position) << c.value;
+  } cases[] = {{12.7, 12}, {-12.7, -12}, {std::nan(""), 0}, {1e20, std::numeric_limits<int>::max()}};
+  for (const auto& c : cases) EXPECT_EQ(truncatedPosition(c.value), c.position) << c.value;
+}
 
+TEST(SlopeDrawings, TurnTheSlopeLineWithTheLoopsRule) {
+  const double h = 10 / std::sqrt(2.0);
   const struct {
-    int position, wrapped;
-  } turns[] = {{359, 359}, {360, 0}, {361, 0}, {-359, -359}, {-360, 0}, {0, 0}};
-  for (const auto& c : turns) EXPECT_EQ(wrappedAzimuthPosition(c.position), c.wrapped) << c.position;
+    const char* name;
+    SlopeDrawing drawing;
+    PlotPoint start, end;
+  } cases[] = {
+      {"azimuth 45: south-west to north-east", slopeAzimuthDrawing(45), {-h, -h}, {h, h}},
+      {"azimuth -90: east to west", slopeAzimuthDrawing(-90), {10, 0}, {-10, 0}},
+      {"inclination -30 rises to the right", slopeInclinationDrawing(-30), {-10 * std::cos(M_PI / 6), -5},
+       {10 * std::cos(M_PI / 6), 5}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(c.drawing.slope.size(), 200u) << c.name;
+    EXPECT_NEAR(c.drawing.slope.front().x, c.start.x, 1e-8) << c.name;
+    EXPECT_NEAR(c.drawing.slope.front().y, c.start.y, 1e-8) << c.name;
+    EXPECT_NEAR(c.drawing.slope.back().x, c.start.x + (c.end.x - c.start.x) * 199 / 200, 1e-8) << c.name;
+    EXPECT_NEAR(c.drawing.slope.back().y, c.start.y + (c.end.y - c.start.y) * 199 / 200, 1e-8) << c.name;
+  }
+  EXPECT_EQ(slopeAzimuthDrawing(0).axis1, (std::vector<PlotPoint>{{0, -10}, {0, 10}}));
+  EXPECT_EQ(slopeInclinationDrawing(0).axis1, (std::vector<PlotPoint>{{-10, 0}, {10, 0}}));
 }
 
 }  // namespace

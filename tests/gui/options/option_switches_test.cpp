@@ -199,26 +199,5 @@ TEST_F(OptionSwitchesTest, AnUncheckedBoxClearsItsRecordAtSave) {
   }
 }
 
-TEST_F(OptionSwitchesTest, CancelledDialogsCommitNothing) {
-  load("target_3d.nmc");
-  const core::SoundingParameters before = m_window->context().parameters;
-  child<QCheckBox>("CBFreqShift")->setChecked(true);
-  ModalWatcher watcher;
-  for (const char* dialog : {"TF3DTarget", "TFFrequencyShift", "TFTopography"}) {
-    watcher.answer(dialog, [](QWidget* w) {
-      // Change what the dialog shows, then cancel.
-      if (auto* table = w->findChild<QTableWidget*>("SGTarget")) table->item(0, 1)->setText("99");
-      auto* cancel = w->findChild<QPushButton*>("NCancel");
-      if (cancel == nullptr) cancel = w->findChild<QPushButton*>("BCancel");
-      cancel->click();
-    });
-  }
-  m_window->B3DSetClick();
-  m_window->BFreqSetClick();
-  m_window->BTopoSetClick();
-  EXPECT_EQ(watcher.seen, QStringList({"TF3DTarget", "TFFrequencyShift", "TFTopography"}));
-  EXPECT_EQ(m_window->context().parameters, before);
-}
-
 }  // namespace
 }  // namespace kvo::gui
