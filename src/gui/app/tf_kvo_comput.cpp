@@ -31,6 +31,10 @@
 #include "loops/tf_loops.h"
 #include "runlist/tf_run_list.h"
 #include "model/parameter_file.h"
+#include "options/option_charts.h"
+#include "options/tf_3d_target.h"
+#include "options/tf_frequency_shift.h"
+#include "options/tf_topography.h"
 
 namespace kvo::gui {
 namespace {
@@ -138,11 +142,16 @@ void TFKVOComput::buildWindow() {
     optionGrid->addWidget(box, row, 0);
     optionGrid->addWidget(set, row++, 1);
   }
-  // The option dialogs and the run list editor are not part of this window
-  // yet: their Set buttons stay disabled.
+  // A Set button works exactly while its option is checked.
   connect(CB3D, &QCheckBox::toggled, this, [this](bool on) {
+    B3DSet->setEnabled(on);
     if (on) refreshChart();
   });
+  connect(CBFreqShift, &QCheckBox::toggled, BFreqSet, &QPushButton::setEnabled);
+  connect(CBTopo, &QCheckBox::toggled, BTopoSet, &QPushButton::setEnabled);
+  connect(B3DSet, &QPushButton::clicked, this, &TFKVOComput::B3DSetClick);
+  connect(BFreqSet, &QPushButton::clicked, this, &TFKVOComput::BFreqSetClick);
+  connect(BTopoSet, &QPushButton::clicked, this, &TFKVOComput::BTopoSetClick);
 
   // Layered section.
   auto* section = new QGroupBox(QStringLiteral("Geoelectrical cross-section"), central);
@@ -392,7 +401,7 @@ void TFKVOComput::refreshChart() {
   const core::TargetSetup& target = m_context.parameters.target;
   const bool withTarget = target[core::kTargetEnabled] != 0;
   if (withTarget) {
-    drawTargetPlan(m_chart, target);
+    drawTargetProjection(m_chart, target, core::TargetView::Map);
   } else {
     mapSeries(m_chart, 2)->clear();
   }
@@ -406,6 +415,22 @@ void TFKVOComput::BLoopsClick() {
   TFLoops dialog(m_context, this, m_options.files);
   dialog.exec();
   refreshChart();
+}
+
+void TFKVOComput::B3DSetClick() {
+  TF3DTarget dialog(m_context, this);
+  dialog.exec();
+  refreshChart();
+}
+
+void TFKVOComput::BFreqSetClick() {
+  TFFrequencyShift dialog(m_context, ELarmFreq->text(), EMaxMoment->text(), this);
+  dialog.exec();
+}
+
+void TFKVOComput::BTopoSetClick() {
+  TFTopography dialog(m_context, this);
+  dialog.exec();
 }
 
 std::pair<std::string, std::string> TFKVOComput::readWorkingHeader() {

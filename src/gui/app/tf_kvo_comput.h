@@ -57,6 +57,9 @@ class TFKVOComput : public QMainWindow {
 
   // Commands, callable from tests as the buttons call them.
   void BLoopsClick();
+  void B3DSetClick();
+  void BFreqSetClick();
+  void BTopoSetClick();
   void BSaveClick();
   void BLoadClick();
   void BRunClick();

@@ -99,20 +99,3 @@ void fitMapScale(QChart* chart, const core::LoopOutline& outline, bool includeRx
 }
 
 }  // namespace kvo::gui
-
-namespace kvo::gui {
-
-void drawTargetPlan(QChart* chart, const core::TargetSetup& target) {
-  QList<QPointF> points;
-  points.reserve(800);
-  for (int side = 0; side < 4; ++side) {
-    const int a = side;
-    const int b = (side + 1) % 4;
-    const QPointF start(target[core::targetCornerEastSlot(a)], target[core::targetCornerNorthSlot(a)]);
-    const QPointF end(target[core::targetCornerEastSlot(b)], target[core::targetCornerNorthSlot(b)]);
-    for (int i = 0; i < 200; ++i) points.append(start + (end - start) * i / 200.0);
-  }
-  mapSeries(chart, 2)->replace(points);
-}
-
-}  // namespace kvo::gui

@@ -37,11 +37,3 @@ void fitMapScale(QChart* chart, const core::LoopOutline& outline, bool includeRx
                  const core::TargetSetup* target, QLabel* targetLabel);
 
 }  // namespace kvo::gui
-
-namespace kvo::gui {
-
-// Draws the footprint of the 3D target on the map (series 3): the closed
-// outline corner 1 -> 2 -> 3 -> 4 -> 1, each side as 200 points.
-void drawTargetPlan(QChart* chart, const core::TargetSetup& target);
-
-}  // namespace kvo::gui
