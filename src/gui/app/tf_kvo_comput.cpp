@@ -271,6 +271,10 @@ void TFKVOComput::startUp() {
     startupMessage = read.message;
   }
   showParameters();
+  // The map shows the loaded loops at once, also when the loop dialog that
+  // follows is cancelled.
+  core::buildLoopOutline(m_context.outline, core::kTxOutlineIndex, m_context.parameters.tx);
+  refreshChart();
   if (!startupMessage.empty()) {
     QTimer::singleShot(0, this, [this, startupMessage] { showError(m_context, startupMessage, this); });
   }
