@@ -39,6 +39,7 @@ RunListWalkResult walkRunList(const std::filesystem::path& listFile, RunListForm
     return result;
   }
   for (; current <= total; ++current) {
+    result.nextEntry = current;
     if (walk.stop.stop_requested()) {
       result.status = RunListWalkResult::Status::Stopped;
       return result;
@@ -61,6 +62,7 @@ RunListWalkResult walkRunList(const std::filesystem::path& listFile, RunListForm
       return result;
     }
     list.start = current + 1;
+    result.nextEntry = list.start;
     const FileOutcome written = writeRunList(listFile, format, list);
     if (!written.ok()) {
       result.status = RunListWalkResult::Status::ListUnwritable;

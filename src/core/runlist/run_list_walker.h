@@ -49,6 +49,7 @@ struct RunListWalkResult {
   Status status = Status::Completed;
   std::string message;  // for the three failures
   std::vector<EntryOutcome> entries;
+  int nextEntry = 0;  // the start entry the list holds now (where it resumes)
 };
 
 // Walks the list in `listFile` (of the given format) from its start entry (a

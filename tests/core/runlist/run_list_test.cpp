@@ -219,7 +219,9 @@ TEST_F(RunListTest, StopKeepsTheStartOnTheStoppedEntryAndResumes) {
   walk.compute = [&](const std::string&, const SoundingParameters&, std::string&) {
     return computed.back() == 2 ? EntryStatus::Stopped : EntryStatus::Written;
   };
-  EXPECT_EQ(walkRunList(file, RunListFormat::User, walk).status, RunListWalkResult::Status::Stopped);
+  const RunListWalkResult stopped = walkRunList(file, RunListFormat::User, walk);
+  EXPECT_EQ(stopped.status, RunListWalkResult::Status::Stopped);
+  EXPECT_EQ(stopped.nextEntry, 2);
   RunList after;
   ASSERT_TRUE(readRunList(file, RunListFormat::User, after).ok());
   EXPECT_EQ(after.start, 2);
