@@ -1,4 +1,5 @@
 #include "app/tf_kvo_comput.h"
+#include "app/widget_names.h"
 
 #include <QChart>
 #include <QChartView>
@@ -45,14 +46,6 @@ constexpr int kResistivityColumn = 2;
 
 const QString kParameterFilter = QStringLiteral("Parameters files (*.nmc);;All files (*)");
 const QString kMatrixFilter = QStringLiteral("KVO matrix (*.mrm);;All files (*)");
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 QTableWidgetItem* cell(const std::string& text, bool editable) {
   auto* item = new QTableWidgetItem(q(text));

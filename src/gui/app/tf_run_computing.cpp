@@ -1,4 +1,5 @@
 #include "app/tf_run_computing.h"
+#include "app/widget_names.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -19,14 +20,6 @@
 
 namespace kvo::gui {
 namespace {
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "loops/tf_loops.h"
+#include "app/widget_names.h"
 
 #include <QChart>
 #include <QChartView>
@@ -32,12 +33,6 @@ namespace kvo::gui {
 namespace {
 
 QString shortNumber(double value) { return QString::number(value, 'g', 15); }
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 QComboBox* makeTypeBox(QWidget* parent, const char* name, const QString& text) {
   auto* box = named(new QComboBox(parent), name);

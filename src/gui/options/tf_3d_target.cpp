@@ -1,4 +1,5 @@
 #include "options/tf_3d_target.h"
+#include "app/widget_names.h"
 
 #include <QChart>
 #include <QChartView>
@@ -27,14 +28,6 @@ namespace {
 constexpr int kNameColumn = 0;
 constexpr int kValueColumn = 1;
 const QColor kTargetGreen(0, 160, 0);
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 QTableWidgetItem* cell(const QString& text, bool editable) {
   auto* item = new QTableWidgetItem(text);

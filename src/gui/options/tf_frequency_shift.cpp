@@ -1,4 +1,5 @@
 #include "options/tf_frequency_shift.h"
+#include "app/widget_names.h"
 
 #include <QChart>
 #include <QChartView>
@@ -20,14 +21,6 @@ namespace {
 
 constexpr int kMomentColumn = 0;
 constexpr int kFrequencyColumn = 1;
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

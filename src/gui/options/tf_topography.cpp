@@ -1,4 +1,5 @@
 #include "options/tf_topography.h"
+#include "app/widget_names.h"
 
 #include <QChart>
 #include <QChartView>
@@ -17,14 +18,6 @@
 
 namespace kvo::gui {
 namespace {
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 // A small chart of the slope: two reference axes (black and grey lines) and
 // the slope as red points; the bottom axis is hidden.

@@ -1,4 +1,5 @@
 #include "runlist/tf_run_list.h"
+#include "app/widget_names.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -27,14 +28,6 @@ constexpr int kNumberColumn = 0;
 constexpr int kFileColumn = 1;
 const QString kParameterFilter = QStringLiteral("Parameters files (*.nmc);;All files (*)");
 const QString kRunListFilter = QStringLiteral("KVO computing run list files (*.mrl);;All files (*)");
-
-template <class W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 QString twoDecimals(double value) { return q(core::formatFixed(value, 0, 2)); }
 
