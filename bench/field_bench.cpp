@@ -1,0 +1,56 @@
+// Speed of the layered-earth field component: one call of the computation
+// (75 points on a ray, 30 segments, 8 layers) with its depth already
+// tabulated, and the tabulation of a new depth.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "kernel_table.h"
+#include "layered_earth_field.h"
+
+namespace {
+
+using namespace kvo::field;
+
+const std::vector<double> kBottoms{0.02, 2, 5, 10, 20, 40, 80, 0};
+const std::vector<double> kResistivities{1e8, 100, 30, 5, 50, 10, 200, 20};
+
+std::vector<Vec3> wire() {
+  std::vector<Vec3> w;
+  for (int i = 0; i <= 30; ++i) {
+    const double a = 2.0 * 3.14159265358979323846 * (i % 30) / 30;
+    w.push_back({50 * std::cos(a), 50 * std::sin(a), 0.01});
+  }
+  return w;
+}
+
+std::vector<Vec3> ray(double z) {
+  std::vector<Vec3> points;
+  for (int i = 0; i < 75; ++i) points.push_back({500.0 * i / 74 * std::cos(0.2), 500.0 * i / 74 * std::sin(0.2), z});
+  return points;
+}
+
+void BM_CallTabulatedDepth(benchmark::State& state) {
+  const LayeredEarthField field(wire(), kBottoms, kResistivities, 2000);
+  const std::vector<Vec3> points = ray(static_cast<double>(state.range(0)) / 100.0);
+  std::vector<FieldVector> out(points.size());
+  field.compute(points, out);  // tabulates the depth
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(field.compute(points, out));
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(BM_CallTabulatedDepth)->Arg(5)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void BM_TabulateNewDepth(benchmark::State& state) {
+  const auto earth = LayeredEarth::fromLayers(kBottoms, kResistivities);
+  const double z = static_cast<double>(state.range(0)) / 100.0;
+  for (auto _ : state) {
+    const KernelTable table(*earth, 2000, 0.01, z, 1100);
+    benchmark::DoNotOptimize(table.at(10.0));
+  }
+}
+BENCHMARK(BM_TabulateNewDepth)->Arg(5)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
