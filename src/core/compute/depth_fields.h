@@ -8,7 +8,10 @@
 //   b = (b0, b1): the part that rotates with the spins (the transmitter's
 //       drive), a/2 without the elliptical split;
 //   u, v: the two complex components of the field in the plane
-//       perpendicular to the geomagnetic field (separate receivers only).
+//       perpendicular to the geomagnetic field (separate receivers only),
+//       A/m per ampere. They are kept per depth like a and b: the angle
+//       between the two loops' fields at a point is that of the point's
+//       own depth, not of the last slice computed.
 
 #include <cstddef>
 #include <memory>

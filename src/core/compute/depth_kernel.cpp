@@ -179,8 +179,13 @@ void DepthKernelWorker::buildSubSteps(const Window& window) {
                                            m_setup.rxCentreY, m_setup.txGrid.radii, phiTx);
       const PolarLocation c2 = LocatePolar(rRx[w + 1], phiRx[s + 1], m_setup.rxCentreX,
                                            m_setup.rxCentreY, m_setup.txGrid.radii, phiTx);
+      // LocatePolar gives the node below the one nearest to each corner, so
+      // the cell's far corner may lie in the segment above it: the span
+      // runs one segment further. (Without it a receiver cell of an
+      // unshifted identical receiver took the count of the segment below
+      // its own, too few where the field peaks at the wire.)
       const std::size_t first = std::min(c1.ir, c2.ir);
-      const std::size_t last = std::max(c1.ir, c2.ir);
+      const std::size_t last = std::max(c1.ir, c2.ir) + 1;
       nR = std::max(nR, SubdivisionCount(first, last, tx.radial, rx.radial));
       nA = std::max(nA, SubdivisionCount(first, last, tx.azimuth, rx.azimuth));
     }
@@ -289,7 +294,13 @@ void DepthKernelWorker::buildSweep(std::size_t z, std::size_t w, double r, doubl
       pair.cosBeta = std::cos(beta);
       pair.sinBeta = std::sin(beta);
       if (separate) {
-        const double c = PhaseVectorCosine(v.txRe, v.txIm, v.rxRe, v.rxIm, -previous.psiB, previous.psiA);
+        // F: the angle between the perpendicular field directions of the
+        // two loops, each field taken at its own phase, w = Re((u, v)
+        // e^{i psi}) with psi the phase of its amplitude pair. Both phases
+        // enter with the same sign: with -psiB for the transmitter and
+        // +psiA for the receiver, an elliptically polarised field made F
+        // non-zero for a receiver that is the transmitter itself.
+        const double c = PhaseVectorCosine(v.txRe, v.txIm, v.rxRe, v.rxIm, -previous.psiB, -previous.psiA);
         const double f = c >= 1.0 ? 0.0 : (c <= -1.0 ? kPi : std::acos(c));
         pair.cosF = std::cos(f);
         pair.cosMinusF = std::cos(-f);

@@ -78,15 +78,18 @@ std::optional<std::string> BuildSoundingSetup(const SoundingParameters& params,
     return std::string("The parameters hold a value that is not a finite number");
   }
 
-  // Loops.
-  setup.tx = UnpackLoopShort(params.tx);
-  setup.rx = UnpackLoop(params.rx);
-  if (setup.tx.type < 1 || setup.tx.type > kHighestLoopType) {
+  // Loops. The type codes are read by truncation (UnpackLoop reads codes of
+  // 5 and more as 0, which would make a receiver coincident).
+  const double txCode = std::trunc(params.tx[kLoopType]);
+  const double rxCode = std::trunc(params.rx[kLoopType]);
+  if (txCode < 1 || txCode > kHighestLoopType) {
     return std::string("The transmitter loop type must be 1 to 4");
   }
-  if (setup.rx.type < 0 || setup.rx.type > kHighestLoopType) {
+  if (rxCode < 0 || rxCode > kHighestLoopType) {
     return std::string("The receiver loop type must be 0 (coincident) to 4");
   }
+  setup.tx = UnpackLoopShort(params.tx);
+  setup.rx = UnpackLoop(params.rx);
   setup.separateReceiver = setup.rx.type != 0;
   if (auto message = loopSizeMessage("transmitter", setup.tx)) return message;
   if (setup.separateReceiver) {

@@ -42,8 +42,9 @@ inline constexpr double kCoarseFlipStepDegrees = 10.0;
 inline constexpr double kMaximumTargetSubStep = 2.0;  // m, sub-step length with a target
 
 // Index stepping: k = 0, s, 2s, ... while k < n + x (x = 0 for s = 1 or 3,
-// else 1), each index taken as min(k, n - 1). The last index is always among
-// them; s = 2, n = 100 gives 0, 2, ..., 98, 99.
+// else 1), each index taken as min(k, n - 1). For the steps used (1 and 2)
+// the last index is always among them; s = 2, n = 100 gives 0, 2, ..., 98,
+// 99 (51 indices).
 std::vector<std::size_t> VisitedIndices(int step, std::size_t n);
 
 struct SoundingSetup {

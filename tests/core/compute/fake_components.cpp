@@ -118,7 +118,8 @@ void conductiveEntry(FieldBlock block, std::string_view) {
     const std::complex<double> factor =
         d.layers == 1 ? 1.0 : std::exp(std::complex<double>(-1.0, -1.0) * p[2] / g_skinDepth.load());
     re.push_back({h[0] * factor.real(), h[1] * factor.real(), h[2] * factor.real()});
-    im.push_back({h[0] * factor.imag(), h[1] * factor.imag(), h[2] * factor.imag()});
+    const double horizontal = d.layers == 1 ? 1.0 : 2.0;
+    im.push_back({horizontal * h[0] * factor.imag(), horizontal * h[1] * factor.imag(), h[2] * factor.imag()});
   }
   encodeFields(block, re, im);
 }

@@ -53,9 +53,11 @@ void freeSpaceEntry(FieldBlock block, std::string_view path);
 // circular loop's 30-gon read as the circle it stands for).
 void exactCircleEntry(FieldBlock block, std::string_view path);
 // A conducting earth in caricature: the model field is the free-space field
-// times exp(-(1 + i) z/delta) (z the point's depth, delta the skin depth),
-// so its phase turns with depth; the reference earth (one layer) gives the
-// free-space field.
+// H times exp(-(1 + i) z/delta) (z the point's depth, delta the skin depth),
+// its imaginary part with the horizontal components doubled, so that its
+// phase turns with depth and it is elliptically polarised; the reference
+// earth (one layer) gives the free-space field. It keeps the loops' mirror
+// symmetries (the doubling commutes with them).
 void conductiveEntry(FieldBlock block, std::string_view path);
 // freeSpaceEntry, failing (status -1) at call g_failAtCall.
 void failingEntry(FieldBlock block, std::string_view path);
