@@ -64,8 +64,8 @@ UnpackedLoop UnpackLoop(const LoopSetup& receiver) {
 
 UnpackedLoop UnpackLoopShort(const LoopSetup& transmitter) { return unpackCommon(transmitter); }
 
-TargetOutline UnpackTargetOutline(const TargetSetup& target) {
-  TargetOutline outline;
+UnpackedTarget UnpackTargetOutline(const TargetSetup& target) {
+  UnpackedTarget outline;
   outline.targetCount = truncateToInt(target[kTargetEnabled]);
   if (outline.targetCount <= 0) return outline;
 

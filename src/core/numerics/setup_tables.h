@@ -66,10 +66,13 @@ UnpackedLoop UnpackLoopShort(const LoopSetup& transmitter);
 
 // ---------------------------------------------------------------------------
 // 3D target
+//
+// (Named UnpackedTarget, like UnpackedLoop: TargetOutline is the outline
+// type of numerics/target_geometry.h, and the driver uses both.)
 
 inline constexpr int kTargetCornerCount = 4;
 
-struct TargetOutline {
+struct UnpackedTarget {
   int targetCount = 0;  // trunc(enabled), saturated to the int range, NaN -> 0
   // Only when targetCount > 0 are the fields below filled; otherwise they stay 0.
   int cornerCount = 0;  // 4
@@ -81,7 +84,7 @@ struct TargetOutline {
   double bottom = 0.0;  // m, depth of the target's bottom
 };
 
-TargetOutline UnpackTargetOutline(const TargetSetup& target);
+UnpackedTarget UnpackTargetOutline(const TargetSetup& target);
 
 // ---------------------------------------------------------------------------
 // Depth and pulse-moment series

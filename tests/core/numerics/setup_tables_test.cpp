@@ -75,7 +75,7 @@ TEST(UnpackTargetOutline, ClosedOutlineOnlyWhenOn) {
   for (double enabled : {2.7, 1.0, 0.9, 0.0, -1.0, kNaN}) {
     SCOPED_TRACE(testing::Message() << "enabled " << enabled);
     t[kTargetEnabled] = enabled;
-    const TargetOutline o = UnpackTargetOutline(t);
+    const UnpackedTarget o = UnpackTargetOutline(t);
     const bool on = enabled >= 1.0;
     EXPECT_EQ(o.targetCount, on ? static_cast<int>(enabled) : (enabled <= -1.0 ? -1 : 0));
     EXPECT_EQ(o.cornerCount, on ? 4 : 0);
