@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds a Release and runs the program on the
-# bundled example: the command-line check of the example, then the desktop
+# bundled example: computes its kernel into ./run/, then starts the desktop
 # program when a display is present. The desktop program works in ./run/,
 # which starts on the bundled example the first time.
 set -euo pipefail
@@ -12,11 +12,11 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 
 example="$PWD/examples/coincident_circle_100m_three_layers.nmc"
-echo "kvo-compute validate $example"
-./build/release/apps/kvo-compute/kvo-compute validate "$example"
+mkdir -p run
+echo "kvo-compute $example -o run/coincident_circle_100m_three_layers.mrm"
+./build/release/apps/kvo-compute/kvo-compute "$example" -o run/coincident_circle_100m_three_layers.mrm
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  mkdir -p run
   cp share/KVO_Compute_Help.txt run/
   if [ ! -f run/KVO_comp_param.ncc ]; then
     { printf "\"%s\" c:\n" "$example"; cat "$example"; } > run/KVO_comp_param.ncc

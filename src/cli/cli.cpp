@@ -1,6 +1,11 @@
 #include "cli.h"
 
 #include <array>
+#include <filesystem>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <iostream>
 #include <charconv>
 #include <cmath>
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "model/parameter_checks.h"
+#include "compute_commands.h"
 #include "model/number_text.h"
 #include "model/parameter_file.h"
 #include "numerics/layered_field.h"
@@ -25,6 +31,27 @@ constexpr std::string_view kUsage =
 Surface NMR kernel modelling from the command line.
 
 Commands:
+  FILE.nmc [-o RESULT.mrm] [--threads N] [--quiet]
+                      Compute the kernel of a parameter file (checked first as
+                      by validate) and write the result files beside it, as
+                      the desktop program's Run does: the file's name with its
+                      last three characters replaced by "mrm" (the kernel
+                      matrix) and, in the single-depth mode, by "dat" (the
+                      signal table); or under RESULT.mrm. --threads: the
+                      number of worker threads (default: all cores); the
+                      result is the same for any number. Shows progress on a
+                      terminal and prints the files written and a short table
+                      of the kernel. Ctrl-C stops after the current depth and
+                      writes nothing.
+  run-list FILE [--threads N] [--quiet]
+                      Compute a run list from its start entry: the run-list
+                      working file (KVO_Run_List.ncc) or a run-list file
+                      (*.mrl). After each entry the list's start entry is
+                      rewritten, so an interrupted list resumes where it
+                      stopped; Ctrl-C stops after the current depth and keeps
+                      the start on the entry that was running. Entries whose
+                      file cannot be read or fails the checks are reported and
+                      skipped.
   validate FILE.nmc   Read a parameter file and apply every check a run applies
                       (frequency, inclination, maximum depth, pulse duration,
                       maximum pulse moment, layers, Tx and Rx loops). Prints
@@ -217,6 +244,42 @@ int field(const std::vector<std::string>& args, std::istream& in, std::ostream& 
 
 }  // namespace
 
+// Ctrl-C asks a running computation to stop. The handler may only set a
+// flag; a small thread turns the flag into a stop request.
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void onInterrupt(int) { g_interrupted.store(true); }
+
+class InterruptBridge {
+ public:
+  InterruptBridge() {
+    g_interrupted.store(false);
+    m_previous = std::signal(SIGINT, onInterrupt);
+    m_watcher = std::jthread([this](std::stop_token done) {
+      while (!done.stop_requested()) {
+        if (g_interrupted.load()) {
+          m_stop.request_stop();
+          return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    });
+  }
+  ~InterruptBridge() {
+    m_watcher.request_stop();
+    m_watcher.join();
+    std::signal(SIGINT, m_previous);
+  }
+  InterruptBridge(const InterruptBridge&) = delete;
+  InterruptBridge& operator=(const InterruptBridge&) = delete;
+  std::stop_token token() const { return m_stop.get_token(); }
+
+ private:
+  std::stop_source m_stop;
+  void (*m_previous)(int) = SIG_DFL;
+  std::jthread m_watcher;
+};
+
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   return runCli(args, std::cin, out, err);
 }
@@ -237,6 +300,16 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
   if (command == "validate") return validate(args, out, err);
   if (command == "field") return field(args, in, out, err);
+  if (command == "run-list") {
+    InterruptBridge interrupt;
+    return runListCommand(args, out, err, interrupt.token());
+  }
+  // A parameter file to compute: a name ending in ".nmc", or any existing file.
+  std::error_code ec;
+  if (command.ends_with(".nmc") || std::filesystem::is_regular_file(command, ec)) {
+    InterruptBridge interrupt;
+    return computeCommand(args, out, err, interrupt.token());
+  }
   err << "kvo-compute: unknown command \"" << command << "\"\n\n" << kUsage;
   return kExitBadInput;
 }

@@ -61,6 +61,7 @@ void showFileName(QLineEdit* edit, const std::string& name) {
 }  // namespace
 
 TFKVOComput::TFKVOComput(StartupOptions options) : m_options(std::move(options)) {
+  if (!m_options.compute) m_options.compute = kernelComputation(m_options.startupFolder.string());
   setObjectName(QStringLiteral("TFKVOComput"));
   setWindowTitle(QStringLiteral("KVO computing"));
   if (m_options.showSplash) {
@@ -517,7 +518,6 @@ void TFKVOComput::BRunClick() {
     m_context.CurrentParameterFile = core::parameterFileForResult(m_context.CurrentParameterFile);
     if (!writeParameterFiles(m_context.CurrentParameterFile)) return;
   }
-  if (!m_options.compute) return;
   {
     TFRunComputing progress(m_context, CBRunList->isChecked(), m_options.compute, this);
     progress.exec();

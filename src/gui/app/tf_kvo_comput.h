@@ -34,7 +34,7 @@ struct StartupOptions {
   int splashMs = 3000;
   int exitMs = 3000;
   FileChooser files = FileChooser::standard();
-  // What Run computes each parameter set with.
+  // What Run computes each parameter set with (empty: the kernel computation).
   ComputeEntry compute;
 };
 

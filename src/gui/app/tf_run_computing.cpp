@@ -16,6 +16,7 @@
 
 #include "app/tf_error.h"
 #include "app/tf_open_failure.h"
+#include "compute/compute_sounding.h"
 #include "model/parameter_file.h"
 
 namespace kvo::gui {
@@ -124,7 +125,7 @@ void TFRunComputing::modelDisplay(int current, int total) {
   PBLayer->setValue(0);
 }
 
-ComputeProgress TFRunComputing::barsProgress() {
+ProgressCallbacks TFRunComputing::barsProgress() {
   // Called on the worker thread: every change reaches the bars through the
   // window's event queue, and is dropped if the window is gone.
   QPointer<TFRunComputing> self(this);
@@ -149,7 +150,7 @@ ComputeProgress TFRunComputing::barsProgress() {
 }
 
 void TFRunComputing::startWorker() {
-  const ComputeProgress progress = barsProgress();
+  const ProgressCallbacks progress = barsProgress();
   QPointer<TFRunComputing> self(this);
   auto finish = [self](int status, std::string message) {
     QMetaObject::invokeMethod(
@@ -244,6 +245,51 @@ void TFRunComputing::closeEvent(QCloseEvent* event) {
     m_worker.join();
   }
   event->accept();
+}
+
+}  // namespace kvo::gui
+
+namespace kvo::gui {
+namespace {
+
+// Hands the computation's progress to the window's callbacks.
+class CallbackProgress : public core::ComputeProgress {
+ public:
+  explicit CallbackProgress(const ProgressCallbacks& callbacks) : m_callbacks(callbacks) {}
+  void fieldMaximum(int v) override { call(m_callbacks.fieldMaximum, v); }
+  void fieldPosition(int v) override { call(m_callbacks.fieldPosition, v); }
+  void layerMaximum(int v) override { call(m_callbacks.layerMaximum, v); }
+  void layerPosition(int v) override { call(m_callbacks.layerPosition, v); }
+
+ private:
+  static void call(const std::function<void(int)>& f, int v) {
+    if (f) f(v);
+  }
+  const ProgressCallbacks& m_callbacks;
+};
+
+}  // namespace
+
+ComputeEntry kernelComputation(std::string workingFolder) {
+  return [workingFolder](const std::string& parameterFile, const core::SoundingParameters& params,
+                         std::stop_token stop, const ProgressCallbacks& progress, std::string& message) {
+    CallbackProgress sink(progress);
+    core::ComputeOptions options;
+    options.stop = stop;
+    options.progress = &sink;
+    options.workingFolder = workingFolder;
+    const core::ComputeResult result = core::ComputeSounding(parameterFile, params, options);
+    switch (result.status) {
+      case core::ComputeStatus::Written: return core::EntryStatus::Written;
+      case core::ComputeStatus::Stopped: return core::EntryStatus::Stopped;
+      case core::ComputeStatus::FieldFailed:
+        message.clear();  // reported as a failed field computation
+        return core::EntryStatus::Failed;
+      default:
+        message = result.message;
+        return core::EntryStatus::Failed;
+    }
+  };
 }
 
 }  // namespace kvo::gui

@@ -23,7 +23,7 @@ class QTimer;
 namespace kvo::gui {
 
 // Progress of one computation, reported from the worker thread.
-struct ComputeProgress {
+struct ProgressCallbacks {
   std::function<void(int)> fieldMaximum;
   std::function<void(int)> fieldPosition;
   std::function<void(int)> layerMaximum;
@@ -35,7 +35,7 @@ struct ComputeProgress {
 // for a failed field computation) or Stopped.
 using ComputeEntry = std::function<core::EntryStatus(
     const std::string& parameterFile, const core::SoundingParameters& params, std::stop_token stop,
-    const ComputeProgress& progress, std::string& message)>;
+    const ProgressCallbacks& progress, std::string& message)>;
 
 // RunStatus values after the window has closed.
 inline constexpr int kRunNothingToReport = 0;
@@ -61,7 +61,7 @@ class TFRunComputing : public QDialog {
   void modelDisplay(int current, int total);
   void entryDone(const core::EntryOutcome& outcome);
   void workerFinished(int runStatus, const std::string& message);
-  ComputeProgress barsProgress();
+  ProgressCallbacks barsProgress();
 
   core::AppContext& m_context;
   bool m_runList;
@@ -77,5 +77,13 @@ class TFRunComputing : public QDialog {
   QPushButton* BBreak = nullptr;
   QTimer* Timer1 = nullptr;
 };
+
+}  // namespace kvo::gui
+
+namespace kvo::gui {
+
+// Computes with the program's kernel computation; the component's scratch
+// file goes to `workingFolder`.
+ComputeEntry kernelComputation(std::string workingFolder);
 
 }  // namespace kvo::gui

@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -300,8 +301,13 @@ TEST_F(MainWindowTest, RunWritesTheParameterFileBesideTheResultFile) {
   nextFile = QString::fromStdString(result.string());
   ModalWatcher watcher;
   m_window->BRunClick();
-  EXPECT_TRUE(watcher.errors().isEmpty());
+  EXPECT_TRUE(watcher.errors().isEmpty()) << watcher.errors().join("; ").toStdString();
   EXPECT_TRUE(fs::exists(m_dir / "run7.nmc"));
+  // The kernel computation ran and wrote the matrix file under the chosen name.
+  std::string message;
+  const auto matrix = core::readSmallFile(result, 1 << 20, message);
+  ASSERT_TRUE(matrix.has_value()) << message;
+  EXPECT_EQ(std::count(matrix->begin(), matrix->end(), '\n'), 10108);
   EXPECT_EQ(edit("EResult")->text(), QString::fromStdString(result.string()));
   std::string first, second;
   core::SoundingParameters read;

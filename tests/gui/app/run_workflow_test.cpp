@@ -93,7 +93,7 @@ TEST_F(RunWorkflowTest, SingleComputationRunsOnTheParametersOfTheRun) {
   double frequency = 0;
   std::thread::id worker;
   open([&](const std::string& file, const core::SoundingParameters& p, std::stop_token,
-           const ComputeProgress& progress, std::string&) {
+           const ProgressCallbacks& progress, std::string&) {
     computedFile = file;
     frequency = p.computing[core::kLarmorFrequency];
     worker = std::this_thread::get_id();
@@ -120,7 +120,7 @@ TEST_F(RunWorkflowTest, OutcomesReachTheMainWindow) {
       {core::EntryStatus::Failed, "Could not write matrix file on the disk: full", "Could not write matrix file on the disk: full"},
   };
   for (const auto& c : cases) {
-    open([&](const std::string&, const core::SoundingParameters&, std::stop_token, const ComputeProgress&,
+    open([&](const std::string&, const core::SoundingParameters&, std::stop_token, const ProgressCallbacks&,
              std::string& message) {
       message = c.message;
       return c.status;
@@ -133,7 +133,7 @@ TEST_F(RunWorkflowTest, OutcomesReachTheMainWindow) {
 
 TEST_F(RunWorkflowTest, BreakStopsTheRunningComputation) {
   std::atomic<bool> sawStop{false};
-  open([&](const std::string&, const core::SoundingParameters&, std::stop_token stop, const ComputeProgress&,
+  open([&](const std::string&, const core::SoundingParameters&, std::stop_token stop, const ProgressCallbacks&,
            std::string&) {
     for (int i = 0; i < 500 && !stop.stop_requested(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     sawStop = stop.stop_requested();
@@ -149,7 +149,7 @@ TEST_F(RunWorkflowTest, BreakStopsTheRunningComputation) {
 
 TEST_F(RunWorkflowTest, RunListFromItsStartEntry) {
   std::vector<std::string> computed;
-  open([&](const std::string& file, const core::SoundingParameters&, std::stop_token, const ComputeProgress&,
+  open([&](const std::string& file, const core::SoundingParameters&, std::stop_token, const ProgressCallbacks&,
            std::string&) {
     computed.push_back(fs::path(file).filename().string());
     return core::EntryStatus::Written;
@@ -166,7 +166,7 @@ TEST_F(RunWorkflowTest, RunListFromItsStartEntry) {
 
 TEST_F(RunWorkflowTest, BreakInARunListKeepsTheStoppedEntryForTheNextRun) {
   std::vector<std::string> computed;
-  open([&](const std::string& file, const core::SoundingParameters&, std::stop_token stop, const ComputeProgress&,
+  open([&](const std::string& file, const core::SoundingParameters&, std::stop_token stop, const ProgressCallbacks&,
            std::string&) {
     const std::string name = fs::path(file).filename().string();
     if (name == "entry2.nmc") {
@@ -192,7 +192,7 @@ TEST_F(RunWorkflowTest, BreakInARunListKeepsTheStoppedEntryForTheNextRun) {
 }
 
 TEST_F(RunWorkflowTest, MissingRunListIsReportedWithItsName) {
-  open([](const std::string&, const core::SoundingParameters&, std::stop_token, const ComputeProgress&,
+  open([](const std::string&, const core::SoundingParameters&, std::stop_token, const ProgressCallbacks&,
           std::string&) { return core::EntryStatus::Written; });
   m_window->findChild<QCheckBox*>("CBRunList")->setChecked(true);
   ModalWatcher watcher;

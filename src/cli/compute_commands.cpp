@@ -1,0 +1,254 @@
+#include "compute_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <ostream>
+
+#include "cli.h"
+#include "compute/compute_sounding.h"
+#include "model/number_text.h"
+#include "model/parameter_checks.h"
+#include "model/parameter_file.h"
+#include "runlist/run_list_walker.h"
+
+namespace kvo::cli {
+namespace {
+
+struct ComputeArguments {
+  std::string file;
+  std::optional<std::string> resultFile;
+  int threads = 0;
+  bool quiet = false;
+};
+
+// Parses [FILE] [-o RESULT] [--threads N] [--quiet]; `first` is the index of the first argument.
+std::optional<std::string> parseArguments(const std::vector<std::string>& args, std::size_t first,
+                                          bool allowResult, ComputeArguments& a) {
+  for (std::size_t i = first; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--quiet" || arg == "-q") {
+      a.quiet = true;
+    } else if (arg == "--threads" || (allowResult && arg == "-o")) {
+      if (i + 1 >= args.size()) return "option " + arg + " needs a value";
+      const std::string& value = args[++i];
+      if (arg == "-o") {
+        a.resultFile = value;
+      } else {
+        const auto n = core::parseFieldNumber(value);
+        if (!n || *n < 0 || *n > 256 || *n != std::trunc(*n)) {
+          return "--threads: \"" + value + "\" is not a number of threads (0 to 256, 0 = all cores)";
+        }
+        a.threads = static_cast<int>(*n);
+      }
+    } else if (!arg.empty() && arg[0] == '-') {
+      return "unknown option \"" + arg + "\"";
+    } else if (a.file.empty()) {
+      a.file = arg;
+    } else {
+      return "more than one file given (\"" + a.file + "\" and \"" + arg + "\")";
+    }
+  }
+  if (a.file.empty()) return std::string("no file given");
+  return std::nullopt;
+}
+
+// A one-line progress bar on standard error, redrawn as the bars move.
+class TerminalProgress : public core::ComputeProgress {
+ public:
+  TerminalProgress(std::ostream& err, bool enabled, std::string label)
+      : m_err(err), m_enabled(enabled), m_label(std::move(label)) {}
+  ~TerminalProgress() override {
+    if (m_enabled && m_drawn) m_err << "\r\033[K" << std::flush;
+  }
+  void fieldMaximum(int maximum) override { set(m_fieldMax, maximum); }
+  void fieldPosition(int position) override { set(m_field, position); }
+  void layerMaximum(int maximum) override { set(m_layerMax, maximum); }
+  void layerPosition(int position) override { set(m_layer, position); }
+
+ private:
+  void set(int& slot, int value) {
+    if (!m_enabled) return;
+    const std::lock_guard lock(m_mutex);
+    slot = value;
+    auto percent = [](int position, int maximum) {
+      return maximum > 0 ? std::min(100, 100 * position / maximum) : 0;
+    };
+    m_err << "\r" << m_label << "  EM field " << percent(m_field, m_fieldMax) << " %  integration "
+          << percent(m_layer, m_layerMax) << " %\033[K" << std::flush;
+    m_drawn = true;
+  }
+
+  std::ostream& m_err;
+  bool m_enabled;
+  std::string m_label;
+  std::mutex m_mutex;
+  bool m_drawn = false;
+  int m_field = 0, m_fieldMax = 0, m_layer = 0, m_layerMax = 0;
+};
+
+bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::string seconds(std::chrono::steady_clock::duration d) {
+  return core::formatFixed(std::chrono::duration<double>(d).count(), 0, 2) + " s";
+}
+
+// The kernel in short: for a few pulse moments, the largest amplitude over
+// depth (nV, for a water content of one) and the depth where it lies.
+void printKernelTable(const core::ComputeResult& r, std::ostream& out) {
+  if (!r.kernel) return;
+  out << "  pulse moment (A-ms)   largest amplitude (nV)   at depth (m)\n";
+  for (std::size_t p = 0; p < core::kKernelMoments; p += 11) {
+    double best = -1.0;
+    std::size_t bestZ = 0;
+    for (std::size_t z = 0; z < std::max<std::size_t>(r.depthCount, 1); ++z) {
+      const double a = 10000.0 * std::hypot(r.kernel->re[p][z], r.kernel->im[p][z]);
+      if (a > best) best = a, bestZ = z;
+    }
+    out << core::formatFixed(r.pulseMoments[p], 21, 1) << core::formatFixed(best, 25, 2)
+        << core::formatFixed(r.depths[bestZ], 15, 2) << "\n";
+  }
+}
+
+std::string describeFiles(const core::ComputeResult& r) {
+  std::string files;
+  for (const std::string& f : r.filesWritten) files += (files.empty() ? "" : ", ") + f;
+  return files;
+}
+
+// Exit code and message of a computation's outcome.
+int report(const core::ComputeResult& r, const std::string& file, std::ostream& err) {
+  switch (r.status) {
+    case core::ComputeStatus::Written: return kExitOk;
+    case core::ComputeStatus::Stopped:
+      err << "kvo-compute: " << file << ": stopped; no result file was written\n";
+      return kExitFailed;
+    case core::ComputeStatus::FieldFailed:
+      err << "kvo-compute: " << file << ": the field computation failed (bad input geometry)"
+          << (r.message.empty() ? "" : ": " + r.message) << "\n";
+      return kExitFailed;
+    case core::ComputeStatus::FileFailed:
+      err << "kvo-compute: " << file << ": " << r.message << "\n";
+      return kExitFailed;
+    case core::ComputeStatus::BadInput:
+      err << "kvo-compute: " << file << ": " << r.message << "\n";
+      return kExitBadInput;
+  }
+  return kExitFailed;
+}
+
+}  // namespace
+
+int computeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   std::stop_token stop) {
+  ComputeArguments a;
+  if (auto e = parseArguments(args, 0, true, a)) {
+    err << "kvo-compute: " << *e << "\nUsage: kvo-compute FILE.nmc [-o RESULT.mrm] [--threads N] [--quiet]\n";
+    return kExitBadInput;
+  }
+  std::string first = a.file, second;
+  core::SoundingParameters params = core::defaultSoundingParameters();
+  const core::FileOutcome read =
+      core::readParameterFile(first, second, core::ParameterFileMode::Parameters, {}, params);
+  if (!read.ok()) {
+    err << read.message << "\n";
+    return kExitBadInput;
+  }
+  if (auto message = core::checkStoredParameters(params)) {
+    err << a.file << ": " << *message << "\n";
+    return kExitBadInput;
+  }
+  TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), a.file);
+  core::ComputeOptions options;
+  options.threads = a.threads;
+  options.stop = stop;
+  options.progress = &progress;
+  options.workingFolder = std::filesystem::current_path().string();
+  options.resultFile = a.resultFile;
+  const auto start = std::chrono::steady_clock::now();
+  const core::ComputeResult result = core::ComputeSounding(a.file, params, options);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  const int code = report(result, a.file, err);
+  if (code == kExitOk) {
+    out << "Computed " << a.file << " in " << seconds(elapsed) << ": wrote " << describeFiles(result) << "\n";
+    if (!a.quiet) printKernelTable(result, out);
+  }
+  return code;
+}
+
+int runListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   std::stop_token stop) {
+  ComputeArguments a;
+  if (auto e = parseArguments(args, 1, false, a)) {
+    err << "kvo-compute run-list: " << *e << "\nUsage: kvo-compute run-list FILE [--threads N] [--quiet]\n";
+    return kExitBadInput;
+  }
+  // User lists (*.mrl) have no run-list file name in their first line.
+  const core::RunListFormat format = std::filesystem::path(a.file).extension() == ".mrl"
+                                         ? core::RunListFormat::User
+                                         : core::RunListFormat::Working;
+  bool anyProblem = false;
+  core::RunListWalk walk;
+  walk.stop = stop;
+  walk.entryStarted = [&](int number, int total, const std::string& file) {
+    if (!a.quiet) out << "entry " << number << "/" << total << ": " << file << "\n" << std::flush;
+  };
+  walk.compute = [&](const std::string& file, const core::SoundingParameters& params, std::string& message) {
+    TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), file);
+    core::ComputeOptions options;
+    options.threads = a.threads;
+    options.stop = stop;
+    options.progress = &progress;
+    options.workingFolder = std::filesystem::current_path().string();
+    const auto start = std::chrono::steady_clock::now();
+    const core::ComputeResult r = core::ComputeSounding(file, params, options);
+    switch (r.status) {
+      case core::ComputeStatus::Written:
+        if (!a.quiet) {
+          out << "  wrote " << describeFiles(r) << " in "
+              << seconds(std::chrono::steady_clock::now() - start) << "\n";
+        }
+        return core::EntryStatus::Written;
+      case core::ComputeStatus::Stopped: return core::EntryStatus::Stopped;
+      case core::ComputeStatus::FieldFailed:
+        message = "the field computation failed (bad input geometry)";
+        return core::EntryStatus::Failed;
+      default:
+        message = r.message;
+        return core::EntryStatus::Failed;
+    }
+  };
+  walk.entryDone = [&](const core::EntryOutcome& outcome) {
+    if (outcome.status == core::EntryStatus::Failed || outcome.status == core::EntryStatus::Skipped) {
+      anyProblem = true;
+      err << "entry " << outcome.number << " " << (outcome.status == core::EntryStatus::Failed ? "failed" : "skipped")
+          << ": " << outcome.message << "\n";
+    }
+  };
+  const core::RunListWalkResult result = core::walkRunList(a.file, format, walk);
+  switch (result.status) {
+    case core::RunListWalkResult::Status::Completed:
+      out << "Run list " << a.file << " completed (" << result.entries.size() << " entries)\n";
+      return anyProblem ? kExitFailed : kExitOk;
+    case core::RunListWalkResult::Status::Stopped:
+      err << "kvo-compute run-list: stopped; the list resumes at entry " << result.nextEntry << "\n";
+      return kExitFailed;
+    case core::RunListWalkResult::Status::AlreadyFulfilled:
+      out << result.message << "\n";
+      return kExitOk;
+    case core::RunListWalkResult::Status::ListUnreadable:
+      err << result.message << "\n";
+      return kExitBadInput;
+    case core::RunListWalkResult::Status::ListUnwritable:
+      err << result.message << "\n";
+      return kExitFailed;
+  }
+  return kExitFailed;
+}
+
+}  // namespace kvo::cli
