@@ -7,7 +7,10 @@
 #include <cmath>
 #include <sstream>
 
+#include "model/parameter_checks.h"
 #include "model/parameter_file.h"
+#include "runlist/model_grid.h"
+#include "runlist/run_list_file.h"
 #include "util/atomic_file.h"
 
 namespace kvo::cli {
@@ -151,6 +154,92 @@ TEST(CliField, BadInputNamesWhatIsWrong) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
+}
+
+class CliComputeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            (std::string("kvo_cli_compute_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+  std::size_t lines(const fs::path& file) {
+    std::string message;
+    const auto text = core::readSmallFile(file, 1 << 22, message);
+    return text ? static_cast<std::size_t>(std::count(text->begin(), text->end(), '\n')) : 0;
+  }
+  fs::path m_dir;
+};
+
+TEST_F(CliComputeTest, ComputesAParameterFileIntoItsResultFiles) {
+  const fs::path copy = m_dir / "single.nmc";
+  fs::copy_file(KVO_EXAMPLES_DIR "/single_depth_20m.nmc", copy);
+  CliRun r = run({copy.string(), "--quiet", "--threads", "2"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(lines(m_dir / "single.mrm"), 10108u);
+  EXPECT_EQ(lines(m_dir / "single.dat"), 101u);
+  EXPECT_NE(r.out.find("wrote " + (m_dir / "single.dat").string() + ", " + (m_dir / "single.mrm").string()),
+            std::string::npos) << r.out;
+  // -o puts the kernel elsewhere; a table of the kernel follows the summary.
+  r = run({copy.string(), "-o", (m_dir / "other.mrm").string()});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(lines(m_dir / "other.mrm"), 10108u);
+  EXPECT_NE(r.out.find("largest amplitude (nV)"), std::string::npos);
+}
+
+TEST_F(CliComputeTest, RefusesBadInputBeforeComputing) {
+  const fs::path bad = m_dir / "bad.nmc";
+  {
+    std::string first = KVO_EXAMPLES_DIR "/single_depth_20m.nmc", second;
+    core::SoundingParameters p;
+    ASSERT_TRUE(core::readParameterFile(first, second, core::ParameterFileMode::Parameters, {}, p).ok());
+    p.tx[core::kLoopTurns] = 0;
+    ASSERT_TRUE(core::writeParameterFile(bad.string(), "", core::ParameterFileMode::Parameters, {}, p).ok());
+  }
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{bad.string()}, "Tx number of turns is wrong (1 < turns < 50000)"},
+      {{(m_dir / "none.nmc").string()}, "none.nmc"},
+      {{bad.string(), "--threads", "many"}, "--threads: \"many\""},
+      {{bad.string(), "-o"}, "option -o needs a value"},
+      {{"run-list", (m_dir / "none.mrl").string()}, "none.mrl"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.code, kExitBadInput) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(m_dir / "bad.mrm"));
+}
+
+TEST_F(CliComputeTest, ComputesAGeneratedGridOfModelsAsARunList) {
+  // A 3 x 3 grid of the bundled 3D-target model, the target moved 10 m at a time.
+  const fs::path base = m_dir / "grid.nmc";
+  fs::copy_file(KVO_EXAMPLES_DIR "/target_3d.nmc", base);
+  core::SoundingParameters params;
+  std::string first = base.string(), second;
+  ASSERT_TRUE(core::readParameterFile(first, second, core::ParameterFileMode::Parameters, {}, params).ok());
+  core::SoundingParameters shown = params;
+  core::MainWindowValues window;
+  ASSERT_FALSE(core::readMainWindowFields(core::showParameters(shown, false), window).has_value());
+  const core::ModelGridResult grid =
+      core::generateModelGrid({-10, -10, 10, 10, 3, 3}, base.string(), "c:", window, m_dir, params);
+  ASSERT_EQ(grid.files.size(), 9u);
+  const fs::path list = m_dir / "grid.mrl";
+  ASSERT_TRUE(core::writeRunList(list, core::RunListFormat::User, {grid.files, 1, "c:"}).ok());
+  const CliRun r = run({"run-list", list.string(), "--quiet"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  for (const std::string& model : grid.files) {
+    EXPECT_EQ(lines(core::withLastThreeReplaced(model, "mrm")), 10108u) << model;
+  }
+  core::RunList after;
+  ASSERT_TRUE(core::readRunList(list, core::RunListFormat::User, after).ok());
+  EXPECT_EQ(after.start, 10);
+  EXPECT_NE(r.out.find("completed (9 entries)"), std::string::npos);
 }
 
 TEST(Cli, ArgumentsAndHelp) {
