@@ -616,9 +616,16 @@ TEST_F(ComputeSoundingTest, TheBundledCoincidentExampleComputesAndLooksLikeAKern
   ASSERT_TRUE(outcome.ok()) << outcome.message;
   ComputeOptions o;
   o.workingFolder = m_dir.string();
+  o.threads = 2;
   const ComputeResult r = ComputeSounding(path("example.nmc"), p, o);
   ASSERT_EQ(r.status, ComputeStatus::Written) << r.message;
   EXPECT_TRUE(fs::exists(path("example.mrm")));
+  // The component keeps tables per thread; the kernel does not depend on
+  // which thread computed a depth.
+  o.threads = 1;
+  const ComputeResult alone = ComputeSounding(path("alone.nmc"), p, o);
+  ASSERT_TRUE(alone.written());
+  EXPECT_EQ(std::memcmp(r.kernel.get(), alone.kernel.get(), sizeof(KernelMatrix)), 0);
   // Larger pulses reach deeper and pick up more signal: the depth integral
   // of |K| grows, and so does its centroid depth (up to the depth at which
   // the conducting layers screen the field).
