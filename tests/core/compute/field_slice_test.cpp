@@ -307,19 +307,5 @@ TEST(SlopeSlice, EveryAngleHoldsTheFieldOfTheTiltedLoopInTheLevelFrame) {
   }
 }
 
-TEST(FieldSlice, AFailedComponentCallFailsTheSlice) {
-  for (const int failAt : {1, 2, 5}) {
-    SliceFixture f({"square", 2, 40.0, 0.0, &testing::failingEntry});
-    f.setup.withReference = true;
-    testing::g_calls = 0;
-    testing::g_failAtCall = failAt;
-    SliceAmplitudes out;
-    out.a0.fill(7.0);
-    EXPECT_EQ(EvaluateFieldSlice(*f.table, f.setup, 2.0, 0, out), 1) << failAt;
-    EXPECT_EQ(out.a0[3], 7.0);
-  }
-  testing::g_failAtCall = 0;
-}
-
 }  // namespace
 }  // namespace kvo::core
