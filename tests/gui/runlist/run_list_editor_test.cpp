@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -8,6 +9,7 @@
 
 #include "model/parameter_file.h"
 #include "runlist/run_list_file.h"
+#include "app/tf_kvo_comput.h"
 #include "runlist/tf_run_list.h"
 #include "support/modal_watcher.h"
 
@@ -167,6 +169,48 @@ TEST_F(RunListEditorTest, MakeGeneratesTheGridOfModels) {
   edit("ENumWE")->setText("30");
   m_editor->BMakeClick();
   EXPECT_EQ(watcher.errors(), QStringList{"Total number of models (W-E * N-S) must be <900"});
+}
+
+TEST_F(RunListEditorTest, AGeneratedGridOfModelsIsComputedFromTheDesktopProgram) {
+  const fs::path base = m_dir / "grid.nmc";
+  fs::copy_file(KVO_EXAMPLES_DIR "/target_3d.nmc", base);
+  {
+    // The working file holds the example, so the main window starts on it.
+    std::string first = base.string(), second;
+    core::SoundingParameters p;
+    ASSERT_TRUE(core::readParameterFile(first, second, core::ParameterFileMode::Parameters, {}, p).ok());
+    ASSERT_TRUE(core::writeParameterFile(base.string(), "c:", core::ParameterFileMode::Working, m_dir, p).ok());
+  }
+  StartupOptions options;
+  options.startupFolder = m_dir;
+  options.showSplash = false;
+  options.openLoopDialog = false;
+  options.exitMs = 0;
+  options.files.open = [&](QWidget*, const QString&, const QString&, const QString&, const QString&) {
+    return QString::fromStdString(base.string());
+  };
+  TFKVOComput mainWindow(options);
+  ModalWatcher watcher;
+  watcher.answer("TFRunList", [](QWidget* w) {
+    auto* editor = static_cast<TFRunList*>(w);
+    editor->Timer1Timer();
+    const std::pair<const char*, const char*> fields[] = {
+        {"EInitWE", "-10"}, {"EInitNS", "-10"}, {"EStepWE", "10"}, {"EStepNS", "10"}, {"ENumWE", "3"}, {"ENumNS", "3"}};
+    for (const auto& [name, text] : fields) editor->findChild<QLineEdit*>(name)->setText(text);
+    editor->BMakeClick();
+    editor->BOKClick();
+  });
+  mainWindow.findChild<QCheckBox*>("CBRunList")->setChecked(true);
+  mainWindow.BRunListSetClick();
+  mainWindow.BRunClick();
+  EXPECT_TRUE(watcher.errors().isEmpty()) << watcher.errors().join("; ").toStdString();
+  core::RunList list;
+  ASSERT_TRUE(core::readRunList(core::runListWorkingFile(m_dir), core::RunListFormat::Working, list).ok());
+  ASSERT_EQ(list.entries.size(), 9u);
+  EXPECT_EQ(list.start, 10);  // every entry computed
+  for (const std::string& model : list.entries) {
+    EXPECT_TRUE(fs::exists(core::withLastThreeReplaced(model, "mrm"))) << model;
+  }
 }
 
 }  // namespace
