@@ -81,17 +81,9 @@ int validate(const std::vector<std::string>& args, std::ostream& out, std::ostre
         << "\nUsage: kvo-compute validate FILE.nmc\n";
     return kExitBadInput;
   }
-  std::string first = args[1];
-  std::string second;
-  core::SoundingParameters params = core::defaultSoundingParameters();
-  const core::FileOutcome read =
-      core::readParameterFile(first, second, core::ParameterFileMode::Parameters, {}, params);
-  if (!read.ok()) {
-    err << read.message << "\n";
-    return kExitBadInput;
-  }
-  if (auto message = core::checkStoredParameters(params)) {
-    err << *message << "\n";
+  core::SoundingParameters params;
+  if (const auto problem = core::readCheckedParameterFile(args[1], params)) {
+    err << problem->message << "\n";
     return kExitBadInput;
   }
   out << "OK\n";

@@ -151,16 +151,9 @@ int computeCommand(const std::vector<std::string>& args, std::ostream& out, std:
     err << "kvo-compute: " << *e << "\nUsage: kvo-compute FILE.nmc [-o RESULT.mrm] [--threads N] [--quiet]\n";
     return kExitBadInput;
   }
-  std::string first = a.file, second;
-  core::SoundingParameters params = core::defaultSoundingParameters();
-  const core::FileOutcome read =
-      core::readParameterFile(first, second, core::ParameterFileMode::Parameters, {}, params);
-  if (!read.ok()) {
-    err << read.message << "\n";
-    return kExitBadInput;
-  }
-  if (auto message = core::checkStoredParameters(params)) {
-    err << a.file << ": " << *message << "\n";
+  core::SoundingParameters params;
+  if (const auto problem = core::readCheckedParameterFile(a.file, params)) {
+    err << (problem->failedCheck ? a.file + ": " : std::string()) << problem->message << "\n";
     return kExitBadInput;
   }
   TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), a.file);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "model/number_text.h"
+#include "model/parameter_file.h"
 
 namespace kvo::core {
 namespace {
@@ -203,6 +204,21 @@ std::optional<std::string> checkStoredParameters(const SoundingParameters& param
   MainWindowValues values;
   if (auto e = readMainWindowFields(shown, values)) return e;
   return collectParameters(values, copy);
+}
+
+}  // namespace kvo::core
+
+namespace kvo::core {
+
+std::optional<ParameterFileProblem> readCheckedParameterFile(const std::string& file,
+                                                             SoundingParameters& params) {
+  std::string first = file;
+  std::string second;
+  params = defaultSoundingParameters();
+  const FileOutcome read = readParameterFile(first, second, ParameterFileMode::Parameters, {}, params);
+  if (!read.ok()) return ParameterFileProblem{read.message, false};
+  if (auto e = checkStoredParameters(params)) return ParameterFileProblem{*e, true};
+  return std::nullopt;
 }
 
 }  // namespace kvo::core

@@ -97,3 +97,17 @@ namespace kvo::core {
 std::optional<std::string> checkStoredParameters(const SoundingParameters& params);
 
 }  // namespace kvo::core
+
+namespace kvo::core {
+
+// Reads a parameter file into `params` and applies the checks of a run.
+// Returns nothing when both passed; otherwise why not: the reader's message
+// (which names the file) or, with `failedCheck` set, the failing rule's message.
+struct ParameterFileProblem {
+  std::string message;
+  bool failedCheck = false;
+};
+std::optional<ParameterFileProblem> readCheckedParameterFile(const std::string& file,
+                                                             SoundingParameters& params);
+
+}  // namespace kvo::core

@@ -10,13 +10,9 @@ namespace {
 
 // Reads and checks an entry's parameter file; the message says why it cannot be computed.
 std::optional<std::string> loadEntry(const std::string& file, SoundingParameters& params) {
-  std::string first = file;
-  std::string second;
-  params = defaultSoundingParameters();
-  const FileOutcome read = readParameterFile(first, second, ParameterFileMode::Parameters, {}, params);
-  if (!read.ok()) return read.message;
-  if (auto e = checkStoredParameters(params)) return "\"" + file + "\": " + *e;
-  return std::nullopt;
+  const auto problem = readCheckedParameterFile(file, params);
+  if (!problem) return std::nullopt;
+  return problem->failedCheck ? "\"" + file + "\": " + problem->message : problem->message;
 }
 
 }  // namespace
