@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default
+# 600) on a seed corpus made from the bundled examples. Not part of ./test.sh.
+# Crashes, hangs and sanitizer reports are left in fuzz/findings/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-600}"
+source scripts/packages.sh
+scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
+
+build=build/fuzz
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+  -DKVO_BUILD_GUI=OFF -DKVO_BUILD_TESTS=OFF -DKVO_BUILD_BENCH=OFF -DKVO_BUILD_FUZZ=ON >/dev/null
+cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points
+
+corpus=build/fuzz/corpus
+mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points} fuzz/findings
+cp examples/*.nmc "$corpus/parameter_file/"
+{ echo "   2    1 c: "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/working"
+{ echo "   2    1 "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/user.mrl"
+printf 'validate\nx.nmc' > "$corpus/cli_arguments/validate"
+printf 'field\n--frequency\n2000\n--layers\n0.02:1e8,0:30\n--loop\n1:100' > "$corpus/cli_arguments/field"
+printf '0 0 1\n10 5 20\n' > "$corpus/field_points/points"
+
+for target in parameter_file run_list cli_arguments field_points; do
+  echo "== fuzz_$target for ${seconds} s"
+  "$build/fuzz/fuzz_$target" "$corpus/$target" -max_total_time="$seconds" -timeout=30 \
+    -artifact_prefix="fuzz/findings/${target}-" -print_final_stats=1 2>&1 | tail -n 12
+done
