@@ -132,6 +132,13 @@ FileOutcome readParameterFile(std::string& firstName, std::string& secondName,
   return {};
 }
 
+std::pair<std::string, std::string> readWorkingFileHeader(const std::filesystem::path& startupFolder) {
+  std::pair<std::string, std::string> names;
+  SoundingParameters unused;  // the header-only mode reads no records
+  readParameterFile(names.first, names.second, ParameterFileMode::HeaderOnly, startupFolder, unused);
+  return names;
+}
+
 std::string headerName(std::string_view name) { return quoteFileName(name); }
 
 std::string formatParameterFile(const SoundingParameters& params,

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/sounding_parameters.h"
 
@@ -53,6 +54,10 @@ std::filesystem::path workingFilePath(const std::filesystem::path& startupFolder
 FileOutcome readParameterFile(std::string& firstName, std::string& secondName,
                               ParameterFileMode mode, const std::filesystem::path& startupFolder,
                               SoundingParameters& params);
+
+// The two names of the working file's header: the last parameter file and
+// the last run-list (or picture) file; both "c:" when the file cannot be read.
+std::pair<std::string, std::string> readWorkingFileHeader(const std::filesystem::path& startupFolder);
 
 // Writes `params`: mode Working to the working file with the header (firstName,
 // secondName), mode Parameters to the file named by firstName without a header.

@@ -432,11 +432,7 @@ void TFKVOComput::BTopoSetClick() {
 }
 
 std::pair<std::string, std::string> TFKVOComput::readWorkingHeader() {
-  std::pair<std::string, std::string> names;
-  core::SoundingParameters unused;
-  core::readParameterFile(names.first, names.second, core::ParameterFileMode::HeaderOnly,
-                          m_context.StartupFolder, unused);
-  return names;
+  return core::readWorkingFileHeader(m_context.StartupFolder);
 }
 
 QString TFKVOComput::folderFor(const std::string& name) const {

@@ -318,10 +318,8 @@ void TFLoops::BGrSaveClick() {
   // The dialog opens in the folder of the last picture, which the working
   // file's header remembers as its second name.
   auto readHeader = [this] {
-    std::string second;
-    core::SoundingParameters unused;
-    core::readParameterFile(m_context.CurrentParameterFile, second, core::ParameterFileMode::HeaderOnly,
-                            m_context.StartupFolder, unused);
+    auto [first, second] = core::readWorkingFileHeader(m_context.StartupFolder);
+    m_context.CurrentParameterFile = std::move(first);
     return second;
   };
   const std::string lastPicture = readHeader();

@@ -319,12 +319,7 @@ void TFRunList::BMakeClick() {
     showError(m_context, *e, this);
     return;
   }
-  std::string headerFirst, headerSecond;
-  {
-    core::SoundingParameters unused;
-    core::readParameterFile(headerFirst, headerSecond, core::ParameterFileMode::HeaderOnly,
-                            m_context.StartupFolder, unused);
-  }
+  const auto [headerFirst, headerSecond] = core::readWorkingFileHeader(m_context.StartupFolder);
   const QString chosen = m_files.open(
       this, QStringLiteral("Base parameter file"),
       q(core::dialogFolderFor(headerFirst, m_context.StartupFolder).string()), kParameterFilter,
