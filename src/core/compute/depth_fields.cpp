@@ -27,6 +27,7 @@ SliceSetup sliceOf(const SoundingSetup& setup, const FieldComponent& component, 
 void resizeRows(LoopFieldRows& rows, std::size_t angleCount, bool withDrive, bool withComponents) {
   const std::size_t n = angleCount * kSlicePoints;
   rows.angleCount = angleCount;
+  rows.acute.assign(n, 0.0);
   rows.a0.assign(n, 0.0);
   rows.a1.assign(n, 0.0);
   rows.b0.assign(withDrive ? n : 0, 0.0);
@@ -61,10 +62,13 @@ int DepthFieldWorker::computeLoop(const SliceSetup& slice, double depth, bool wi
     if (EvaluateFieldSlice(*m_table, slice, depth, j, amplitudes) != 0) return 1;
     const std::size_t at = j * kSlicePoints;
     for (std::size_t r = 0; r < kSlicePoints; ++r) {
-      out.a0[at + r] = amplitudes.a0[r];
+      // SignedAmplitude undoes itself: it takes the sign off here.
+      const double acute = amplitudes.acute[r];
+      out.acute[at + r] = acute;
+      out.a0[at + r] = SignedAmplitude(amplitudes.a0[r], acute);
       out.a1[at + r] = amplitudes.a1[r];
       if (withDrive) {
-        out.b0[at + r] = amplitudes.b0[r];
+        out.b0[at + r] = SignedAmplitude(amplitudes.b0[r], acute);
         out.b1[at + r] = amplitudes.b1[r];
       }
       if (withComponents) {

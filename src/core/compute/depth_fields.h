@@ -4,9 +4,18 @@
 //
 // Per loop and per node (angle j, radial node r), T/A or A/m per ampere:
 //   a = (a0, a1): perpendicular amplitudes of the loop's field as a receiver
-//       sees it (real part signed, imaginary part; see PerpendicularAmplitudes);
+//       sees it (real part, imaginary part; see PerpendicularAmplitudes);
 //   b = (b0, b1): the part that rotates with the spins (the transmitter's
 //       drive), a/2 without the elliptical split;
+//   acute: VectorCosine of the real and imaginary parts of the field.
+// PerpendicularAmplitudes negates the real part's amplitude where acute is
+// above 0. That sign jumps where the two parts pass through a right angle
+// (close to the wire, where the field is largest), and a parabola through
+// nodes on both sides of the jump is far off between them. So a0 and b0 are
+// kept here without that sign, which makes them smooth, and acute is kept
+// beside them (it passes smoothly through 0): whoever interpolates them
+// interpolates acute too and gives a0 and b0 their sign afterwards
+// (SignedAmplitude).
 //   u, v: the two complex components of the field in the plane
 //       perpendicular to the geomagnetic field (separate receivers only),
 //       A/m per ampere. They are kept per depth like a and b: the angle
@@ -26,7 +35,7 @@ namespace kvo::core {
 struct LoopFieldRows {
   std::size_t angleCount = 0;
   // angleCount rows of kSlicePoints values each, row j at [j * kSlicePoints].
-  std::vector<double> a0, a1, b0, b1;
+  std::vector<double> acute, a0, a1, b0, b1;
   std::vector<double> uRe, uIm, vRe, vIm;  // separate receivers only
 
   std::span<const double> row(const std::vector<double>& quantity, std::size_t j) const {
@@ -38,6 +47,12 @@ struct DepthField {
   LoopFieldRows tx;
   LoopFieldRows rx;  // separate receivers only
 };
+
+// The real part's amplitude with the sign PerpendicularAmplitudes gives it,
+// from the amplitude without that sign and the (interpolated) acute.
+inline double SignedAmplitude(double unsignedAmplitude, double acute) {
+  return acute > 0.0 ? -unsignedAmplitude : unsignedAmplitude;
+}
 
 // Computes the fields of one depth with its own slice table (one per worker).
 class DepthFieldWorker {

@@ -18,6 +18,11 @@ constexpr std::size_t kSetTxV = 4;     // transmitter's v = (re, im)
 constexpr std::size_t kSetRxU = 6;     // receiver's u
 constexpr std::size_t kSetRxV = 8;     // receiver's v
 constexpr std::size_t kSetSense = 10;  // receiver's a = (a0, a1)
+// The transmitter's acute (the drive's sign), and the receiver's: a pair
+// only because InterpolateField2D reads pairs (the transmitter's is read
+// through it, the receiver's radially and then along the angles).
+constexpr std::size_t kSetAcute = 12;
+constexpr std::size_t kSetSenseAcute = 13;
 
 constexpr std::size_t kRadialSegments = kSlicePoints - 1;
 // Step measures are clamped to this (a million sub-steps per segment), and
@@ -99,7 +104,8 @@ DepthKernelWorker::DepthKernelWorker(const SoundingSetup& setup)
   const std::size_t n = kSliceAngles;
   for (std::vector<double>* v : {&m_rowA0, &m_rowA1, &m_rowB0, &m_rowB1, &m_angA0a, &m_angA0b,
                                  &m_angA0c, &m_angA1a, &m_angA1b, &m_angA1c, &m_angB0a, &m_angB0b,
-                                 &m_angB0c, &m_angB1a, &m_angB1b, &m_angB1c}) {
+                                 &m_angB0c, &m_angB1a, &m_angB1b, &m_angB1c, &m_rowAcute, &m_angAcuteA,
+                                 &m_angAcuteB, &m_angAcuteC}) {
     v->assign(n, 0.0);
   }
   m_radialCounts.assign(kRadialSegments, 1);
@@ -134,11 +140,13 @@ void DepthKernelWorker::buildTables(const DepthField& field) {
   const auto& rTx = m_setup.txGrid.radii;
   fillRadial(t, kSetSense, rRx, sense, sense.a0);
   fillRadial(t, kSetSense + 1, rRx, sense, sense.a1);
+  fillRadial(t, kSetSenseAcute, rRx, sense, sense.acute);
   if (separate || m_setup.elliptical) {
     fillRadial(t, kSetDrive, rTx, field.tx, field.tx.b0);
     fillRadial(t, kSetDrive + 1, rTx, field.tx, field.tx.b1);
   }
   if (separate) {
+    fillRadial(t, kSetAcute, rTx, field.tx, field.tx.acute);
     fillRadial(t, kSetTxU, rTx, field.tx, field.tx.uRe);
     fillRadial(t, kSetTxU + 1, rTx, field.tx, field.tx.uIm);
     fillRadial(t, kSetTxV, rTx, field.tx, field.tx.vRe);
@@ -207,9 +215,11 @@ void DepthKernelWorker::buildSweep(std::size_t z, std::size_t w, double r, doubl
   for (std::size_t j = 0; j < d; ++j) {
     m_rowA0[j] = radialParabola(t, kSetSense, j, w)(r);
     m_rowA1[j] = radialParabola(t, kSetSense + 1, j, w)(r);
+    m_rowAcute[j] = radialParabola(t, kSetSenseAcute, j, w)(r);
   }
   ParabolaTable(phiRx, m_rowA0, {m_angA0a, m_angA0b, m_angA0c});
   ParabolaTable(phiRx, m_rowA1, {m_angA1a, m_angA1b, m_angA1c});
+  ParabolaTable(phiRx, m_rowAcute, {m_angAcuteA, m_angAcuteB, m_angAcuteC});
   if (ellipticalDrive) {
     for (std::size_t j = 0; j < d; ++j) {
       m_rowB0[j] = radialParabola(t, kSetDrive, j, w)(r);
@@ -225,27 +235,31 @@ void DepthKernelWorker::buildSweep(std::size_t z, std::size_t w, double r, doubl
   };
   const auto valuesAt = [&](std::size_t s, double phi) {
     Values v{};
-    v.a0 = ParabolaCoefficients{m_angA0a[s], m_angA0b[s], m_angA0c[s]}(phi);
+    const double senseAcute = ParabolaCoefficients{m_angAcuteA[s], m_angAcuteB[s], m_angAcuteC[s]}(phi);
+    v.a0 = SignedAmplitude(ParabolaCoefficients{m_angA0a[s], m_angA0b[s], m_angA0c[s]}(phi), senseAcute);
     v.a1 = ParabolaCoefficients{m_angA1a[s], m_angA1b[s], m_angA1c[s]}(phi);
     if (separate) {
       const PolarLocation loc = LocatePolar(r, phi, m_setup.rxCentreX, m_setup.rxCentreY,
                                             m_setup.txGrid.radii, phiTx);
       const FieldPair b = InterpolateField2D(t, kSetDrive, loc.ir, loc.radius, loc.phi, loc.ia,
                                              phiTx, m_cacheDrive);
+      const FieldPair acute = InterpolateField2D(t, kSetAcute, loc.ir, loc.radius, loc.phi,
+                                                 loc.ia, phiTx, m_cacheAcute);
       const FieldPair tu = InterpolateField2D(t, kSetTxU, loc.ir, loc.radius, loc.phi, loc.ia,
                                               phiTx, m_cacheTxU);
       const FieldPair tv = InterpolateField2D(t, kSetTxV, loc.ir, loc.radius, loc.phi, loc.ia,
                                               phiTx, m_cacheTxV);
       const FieldPair ru = InterpolateField2D(t, kSetRxU, w, r, phi, s, phiRx, m_cacheRxU);
       const FieldPair rv = InterpolateField2D(t, kSetRxV, w, r, phi, s, phiRx, m_cacheRxV);
-      v.b0 = b.first;
+      v.b0 = SignedAmplitude(b.first, acute.first);
       v.b1 = b.second;
       v.txRe = {tu.first, tv.first};
       v.txIm = {tu.second, tv.second};
       v.rxRe = {ru.first, rv.first};
       v.rxIm = {ru.second, rv.second};
     } else if (ellipticalDrive) {
-      v.b0 = ParabolaCoefficients{m_angB0a[s], m_angB0b[s], m_angB0c[s]}(phi);
+      v.b0 = SignedAmplitude(ParabolaCoefficients{m_angB0a[s], m_angB0b[s], m_angB0c[s]}(phi),
+                             senseAcute);
       v.b1 = ParabolaCoefficients{m_angB1a[s], m_angB1b[s], m_angB1c[s]}(phi);
     } else {
       v.b0 = v.a0 / 2.0;
@@ -357,6 +371,7 @@ DepthKernel DepthKernelWorker::compute(std::size_t z, const DepthField& field) {
   buildSubSteps(window);
   m_outlines = m_setup.targetOutlines(z);
   m_cacheDrive = {};
+  m_cacheAcute = {};
   m_cacheTxU = {};
   m_cacheTxV = {};
   m_cacheRxU = {};

@@ -99,12 +99,13 @@ class DepthKernelWorker {
   std::vector<int> m_radialCounts;   // nR per radial segment
   std::vector<int> m_angularCounts;  // nA per radial segment
   std::vector<TargetOutline> m_outlines;
-  InterpolationCache m_cacheDrive, m_cacheTxU, m_cacheTxV, m_cacheRxU, m_cacheRxV;
+  InterpolationCache m_cacheDrive, m_cacheAcute, m_cacheTxU, m_cacheTxV, m_cacheRxU, m_cacheRxV;
 
   // Per radial sub-step.
   std::vector<double> m_rowA0, m_rowA1, m_rowB0, m_rowB1;
   std::vector<double> m_angA0a, m_angA0b, m_angA0c, m_angA1a, m_angA1b, m_angA1c;
   std::vector<double> m_angB0a, m_angB0b, m_angB0c, m_angB1a, m_angB1b, m_angB1c;
+  std::vector<double> m_rowAcute, m_angAcuteA, m_angAcuteB, m_angAcuteC;
   std::vector<SweepPoint> m_points;
   std::vector<SweepPair> m_pairs;
   std::vector<PointSignal> m_signals;

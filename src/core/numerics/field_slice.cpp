@@ -371,6 +371,7 @@ SliceAmplitudes AmplitudesAtAngle(const SliceFieldTable& table, const SliceSetup
   for (std::size_t i = 0; i < kSlicePoints; ++i) {
     const ComplexField model{modelRe[i], modelIm[i]};
     const PerpendicularPair p = PerpendicularAmplitudes(setup.inclination, model);
+    out.acute[i] = VectorCosine(model.re, model.im);
     if (setup.elliptical) {
       const EllipticalSplitResult split =
           EllipticalSplit(model, ComplexField{refRe[i], refIm[i]}, setup.inclination, p);

@@ -179,7 +179,10 @@ int FillFieldSlice(SliceFieldTable& table, const SliceSetup& setup, double depth
 // the receiver sees it), b the part that rotates with the spins (as the
 // transmitter drives it). Index 0 of each pair is the real part's amplitude
 // (signed, see PerpendicularAmplitudes), index 1 the imaginary part's.
+// acute holds VectorCosine(re, im) of the model field, whose sign set the
+// sign of a0 and b0 (negative where it is above 0).
 struct SliceAmplitudes {
+  std::array<double, kSlicePoints> acute{};
   std::array<double, kSlicePoints> a0{};
   std::array<double, kSlicePoints> a1{};
   std::array<double, kSlicePoints> b0{};

@@ -59,7 +59,7 @@ int ParabolaTable(std::span<const double> x, std::span<const double> y, const Pa
 // [set 0..11][angle node 0..100][radial segment 0..75]. Sets come in pairs
 // (s for the first quantity, s + 1 for the second). About 2.2 MB: the
 // caller allocates it (one per computation), e.g. with std::make_unique.
-inline constexpr std::size_t kParabolaSets = 12;
+inline constexpr std::size_t kParabolaSets = 14;
 inline constexpr std::size_t kParabolaNodes = 101;
 inline constexpr std::size_t kParabolaColumns = 76;
 using ParabolaPlane =
