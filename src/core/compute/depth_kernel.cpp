@@ -267,12 +267,16 @@ void DepthKernelWorker::buildSweep(std::size_t z, std::size_t w, double r, doubl
     }
     return v;
   };
-  const auto pointOf = [](const Values& v) {
+  const auto pointOf = [separate](const Values& v) {
     SweepPoint p;
     p.magA = std::sqrt(v.a0 * v.a0 + v.a1 * v.a1);
     p.magB = std::sqrt(v.b0 * v.b0 + v.b1 * v.b1);
-    p.psiA = PairPhase(v.a0, v.a1);
-    p.psiB = PairPhase(v.b0, v.b1);
+    const double psiA = PairPhase(v.a0, v.a1);
+    const double psiB = PairPhase(v.b0, v.b1);
+    const double turn =
+        separate ? SignalTurn(psiA, psiB, v.txRe, v.txIm, v.rxRe, v.rxIm) : SignalTurn(psiA, psiB);
+    p.cosTurn = std::cos(turn);
+    p.sinTurn = std::sin(turn);
     return p;
   };
 
@@ -296,7 +300,6 @@ void DepthKernelWorker::buildSweep(std::size_t z, std::size_t w, double r, doubl
     const double cellArea = dphi * area;
     for (int k = 0; k < nA; ++k) {
       const Values v = valuesAt(s, phi);
-      const SweepPoint& previous = m_points.back();
       SweepPair pair;
       pair.area = cellArea;
       // Point tests at the middle of the sub-step, in the transmitter's frame.
@@ -304,22 +307,6 @@ void DepthKernelWorker::buildSweep(std::size_t z, std::size_t w, double r, doubl
       const double y = r * std::sin(phi - dphi / 2.0) + m_setup.rxCentreY;
       pair.counted = !targets || (PointInTargetBoxes(x, y, outlines) && PointInTargets(x, y, outlines) > 0);
       if (topo.on > 0 && topo.nx * x + topo.ny * y + topo.nz * height < 0.0) pair.counted = false;
-      const double beta = -(previous.psiA + previous.psiB);
-      pair.cosBeta = std::cos(beta);
-      pair.sinBeta = std::sin(beta);
-      if (separate) {
-        // F: the angle between the perpendicular field directions of the
-        // two loops, each field taken at its own phase, w = Re((u, v)
-        // e^{i psi}) with psi the phase of its amplitude pair. Both phases
-        // enter with the same sign: with -psiB for the transmitter and
-        // +psiA for the receiver, an elliptically polarised field made F
-        // non-zero for a receiver that is the transmitter itself.
-        const double c = PhaseVectorCosine(v.txRe, v.txIm, v.rxRe, v.rxIm, -previous.psiB, -previous.psiA);
-        const double f = c >= 1.0 ? 0.0 : (c <= -1.0 ? kPi : std::acos(c));
-        pair.cosF = std::cos(f);
-        pair.cosMinusF = std::cos(-f);
-        pair.sinMinusF = std::sin(-f);
-      }
       m_points.push_back(pointOf(v));
       m_pairs.push_back(pair);
       phi += dphi;
@@ -338,26 +325,18 @@ void DepthKernelWorker::accumulateSweep(std::size_t p, double& re, double& im) {
   const std::size_t n = m_points.size();
   for (std::size_t j = 0; j < n; ++j) {
     const SweepPoint& pt = m_points[j];
-    if (pt.needed) m_signals[j] = PointResponse(kGyromagneticRatio * pt.magB * current, pt.magA, offset, m_pulse);
+    if (!pt.needed) continue;
+    const PointSignal s = PointResponse(kGyromagneticRatio * pt.magB * current, pt.magA, offset, m_pulse);
+    m_signals[j] = {pt.cosTurn * s.inPhase - pt.sinTurn * s.quadrature,
+                    pt.sinTurn * s.inPhase + pt.cosTurn * s.quadrature};
   }
-  const bool separate = m_setup.separateReceiver;
   re = 0.0;
   im = 0.0;
   for (std::size_t j = 1; j < n; ++j) {
     const SweepPair& pair = m_pairs[j];
     if (!pair.counted) continue;
-    const double x = (m_signals[j - 1].inPhase + m_signals[j].inPhase) * pair.area * 0.5;
-    const double y = (m_signals[j - 1].quadrature + m_signals[j].quadrature) * pair.area * 0.5;
-    double xr = pair.cosBeta * x + pair.sinBeta * y;
-    double yr = -pair.sinBeta * x + pair.cosBeta * y;
-    if (separate) {
-      const double xw = pair.cosF * xr;
-      const double yw = pair.cosF * yr;
-      xr = pair.cosMinusF * xw + pair.sinMinusF * yw;
-      yr = -pair.sinMinusF * xw + pair.cosMinusF * yw;
-    }
-    re += xr;
-    im += yr;
+    re += (m_signals[j - 1].inPhase + m_signals[j].inPhase) * pair.area * 0.5;
+    im += (m_signals[j - 1].quadrature + m_signals[j].quadrature) * pair.area * 0.5;
   }
 }
 

@@ -7,9 +7,12 @@
 //   C = rxTurns * 0.5 * 1920000 * pi * (0.0004 f)^2,
 //
 // where a cell of radial width dr and angular width dphi around the radius r
-// has the area dS = dphi * dr * r * 0.001. The point response is rotated
-// by the phases of the fields that drive (B) and sense (A) it,
-// beta = -(psiA + psiB), so that K carries the phase of the signal.
+// has the area dS = dphi * dr * r * 0.001. Each point's response is turned
+// by the phases of the fields that drive (B) and sense (A) it (SignalTurn),
+// so that K carries the phase of the signal; the trapezoid rule then sums
+// the turned responses (each point with its own turn, so that a turn that
+// changes along the ring is integrated, not taken from one end of a
+// sub-step).
 //
 // The fields come from the depth's node values through quadratic
 // interpolation: along the radius with the parabola through three nodes of
@@ -26,12 +29,11 @@
 //
 // Separate receivers: the integration runs over the receiver's grid; the
 // transmitter's drive B and the perpendicular components of both fields are
-// found by locating each point on the transmitter's grid. The response is
-// then also weighted by cos F and rotated by -F, where F is the angle
-// between the two loops' perpendicular field directions, each taken at its
-// phase (see PhaseVectorCosine).
+// found by locating each point on the transmitter's grid. The response also
+// turns by the signed angle between the two loops' perpendicular field
+// directions, each taken at its phase (see SignalTurn).
 //
-// Each worker owns one DepthKernelWorker (parabola tables of 2.2 MB and
+// Each worker owns one DepthKernelWorker (parabola tables of 2.6 MB and
 // sweep buffers); compute() depends only on its arguments, so a depth gives
 // the same bits whichever worker computes it.
 
@@ -64,17 +66,12 @@ class DepthKernelWorker {
   struct SweepPoint {
     double magA = 0.0;  // |A|, T/A
     double magB = 0.0;  // |B|, T/A
-    double psiA = 0.0;  // phase of A
-    double psiB = 0.0;  // phase of B
+    double cosTurn = 1.0;  // of the point's SignalTurn
+    double sinTurn = 0.0;
     bool needed = false;
   };
   struct SweepPair {  // from point j-1 to point j
     double area = 0.0;
-    double cosBeta = 1.0;
-    double sinBeta = 0.0;
-    double cosF = 1.0;  // separate receivers: weight and rotation by -F
-    double cosMinusF = 1.0;
-    double sinMinusF = 0.0;
     bool counted = false;
   };
   struct Window {
@@ -108,7 +105,7 @@ class DepthKernelWorker {
   std::vector<double> m_rowAcute, m_angAcuteA, m_angAcuteB, m_angAcuteC;
   std::vector<SweepPoint> m_points;
   std::vector<SweepPair> m_pairs;
-  std::vector<PointSignal> m_signals;
+  std::vector<PointSignal> m_signals;  // turned responses of the points
 };
 
 }  // namespace kvo::core

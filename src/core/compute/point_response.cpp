@@ -40,4 +40,11 @@ double PairPhase(double first, double second) {
   return first < 0.0 ? psi + kPi : psi;
 }
 
+double SignalTurn(double psiA, double psiB) { return psiA + psiB; }
+
+double SignalTurn(double psiA, double psiB, const PlaneVector& txRe, const PlaneVector& txIm,
+                  const PlaneVector& rxRe, const PlaneVector& rxIm) {
+  return psiA + psiB + PhaseVectorAngle(txRe, txIm, rxRe, rxIm, -psiB, -psiA);
+}
+
 }  // namespace kvo::core

@@ -25,6 +25,8 @@
 // Small flip angles (W tau << 1): S ~ |A| w tau, linear in the current, and
 // R ~ -|A| w d tau^2/2.
 
+#include "numerics/perpendicular_field.h"
+
 namespace kvo::core {
 
 struct PulseSettings {
@@ -47,5 +49,30 @@ PointSignal PointResponse(double rabi, double receiver, double offset,
 // first < 0; pi/2 (or -pi/2 when second < 0) when first = 0. In
 // (-pi/2, 3 pi/2).
 double PairPhase(double first, double second);
+
+// The angle (rad) by which a point's signal (S + iR) turns before it is
+// summed: (S + iR) e^{i turn}.
+//
+// Coincident loops: turn = psiA + psiB, the phases (PairPhase) of the
+// receiver's amplitude pair a and of the drive's pair b.
+//
+// A separate receiver adds the signed angle G from the transmitter's field
+// direction to the receiver's, in the plane perpendicular to the
+// geomagnetic field, each field taken at its own phase,
+//     w = Re((u, v) e^{-i psi})  (psiB for the transmitter, psiA for the receiver),
+// G counted from u towards v (PhaseVectorAngle). The magnetisation the
+// pulse leaves behind rotates about the geomagnetic field, so a receiver
+// whose field points elsewhere in that plane sees the same amplitude,
+// delayed or advanced by the angle between the directions: the signal
+// turns by G and keeps its size. (A weight cos G would make a receiver at
+// right angles to the transmitter see nothing, and an unsigned angle turns
+// half of the points the wrong way.) Each phase is defined up to pi, which
+// turns its w by pi: G and the phase sum change by pi together, and the
+// turn is the same.
+double SignalTurn(double psiA, double psiB);
+// txRe = (u, v) of the transmitter field's real part, txIm of its
+// imaginary part; rxRe, rxIm the receiver's.
+double SignalTurn(double psiA, double psiB, const PlaneVector& txRe, const PlaneVector& txIm,
+                  const PlaneVector& rxRe, const PlaneVector& rxIm);
 
 }  // namespace kvo::core

@@ -33,20 +33,37 @@ double VectorCosine(const FieldVector& u, const FieldVector& v) {
   return std::clamp(c, -1.0, 1.0);
 }
 
+namespace {
+
+// w = cos(phase) re + sin(phase) im.
+PlaneVector atPhase(const PlaneVector& re, const PlaneVector& im, double phase) {
+  const double c = std::cos(phase);
+  const double s = std::sin(phase);
+  return {c * re[0] + s * im[0], c * re[1] + s * im[1]};
+}
+
+}  // namespace
+
 double PhaseVectorCosine(const PlaneVector& re1, const PlaneVector& im1, const PlaneVector& re2,
                          const PlaneVector& im2, double phaseA, double phaseB) {
-  const double ca = std::cos(phaseA);
-  const double sa = std::sin(phaseA);
-  const double cb = std::cos(phaseB);
-  const double sb = std::sin(phaseB);
-  const PlaneVector w1 = {ca * re1[0] + sa * im1[0], ca * re1[1] + sa * im1[1]};
-  const PlaneVector w2 = {cb * re2[0] + sb * im2[0], cb * re2[1] + sb * im2[1]};
+  const PlaneVector w1 = atPhase(re1, im1, phaseA);
+  const PlaneVector w2 = atPhase(re2, im2, phaseB);
   const double n1 = std::sqrt(w1[0] * w1[0] + w1[1] * w1[1]);
   const double n2 = std::sqrt(w2[0] * w2[0] + w2[1] * w2[1]);
   if (n1 * n2 == 0.0) {
     return 1.0;
   }
   return (w1[0] * w2[0] + w1[1] * w2[1]) / (n1 * n2);
+}
+
+double PhaseVectorAngle(const PlaneVector& re1, const PlaneVector& im1, const PlaneVector& re2,
+                        const PlaneVector& im2, double phaseA, double phaseB) {
+  const PlaneVector w1 = atPhase(re1, im1, phaseA);
+  const PlaneVector w2 = atPhase(re2, im2, phaseB);
+  const double cross = w1[0] * w2[1] - w1[1] * w2[0];
+  const double dot = w1[0] * w2[0] + w1[1] * w2[1];
+  if (cross == 0.0 && dot == 0.0) return 0.0;
+  return std::atan2(cross, dot);
 }
 
 PerpendicularComponents PerpendicularPlaneComponents(double inclination, const ComplexField& field) {

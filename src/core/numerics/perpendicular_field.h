@@ -60,6 +60,12 @@ double VectorCosine(const FieldVector& u, const FieldVector& v);
 double PhaseVectorCosine(const PlaneVector& re1, const PlaneVector& im1, const PlaneVector& re2,
                          const PlaneVector& im2, double phaseA, double phaseB);
 
+// Signed angle (rad, in [-pi, pi]) from w1 to w2, the same phase-shifted
+// plane vectors, counted from the first in-plane component (u) towards the
+// second (v); 0 when either is zero.
+double PhaseVectorAngle(const PlaneVector& re1, const PlaneVector& im1, const PlaneVector& re2,
+                        const PlaneVector& im2, double phaseA, double phaseB);
+
 // The in-plane components (u, v) of `field` for the inclination I (radians).
 PerpendicularComponents PerpendicularPlaneComponents(double inclination, const ComplexField& field);
 

@@ -491,10 +491,12 @@ TEST_F(ComputeSoundingTest, CoarseModeEntriesBetweenTheComputedOnesLieOnTheirPar
 TEST_F(ComputeSoundingTest, ATargetSeenByAShiftedReceiverIsTheTargetsOwnArea) {
   // Small flip angles, non-conducting earth, a separate receiver 30 m east:
   // the kernel of a depth inside the target is the integral over the
-  // target's outline of C 0.001 gamma q 0.0005 P_tx P_rx cos^2 F, F the
-  // angle between the perpendicular fields of the two loops (both fields in
-  // phase). The integration runs on the receiver's grid; the outline is
-  // given in the transmitter's frame.
+  // target's outline of C 0.001 gamma q 0.0005 P_tx P_rx e^{iG}, G the
+  // signed angle from the transmitter's perpendicular field to the
+  // receiver's (both fields in phase): P_tx P_rx cos G is their dot product
+  // and P_tx P_rx sin G their cross product in the (u, v) plane. The
+  // integration runs on the receiver's grid; the outline is given in the
+  // transmitter's frame.
   SoundingParameters p = baseSounding();
   p.tx = {1, 40, 0, 1, 0, 0, 0};
   p.rx = {1, 40, 0, 1, 0, 30, 0};
@@ -527,6 +529,7 @@ TEST_F(ComputeSoundingTest, ATargetSeenByAShiftedReceiverIsTheTargetsOwnArea) {
     const double depth = r.depths[z];
     if (depth < 4.8 || depth > 8.2) continue;  // the depth indices of the target
     double integral = 0;
+    double crossIntegral = 0;
     const int cells = 12;
     const double h = 2 * half / cells;
     for (int a = 0; a < cells; ++a)
@@ -539,12 +542,14 @@ TEST_F(ComputeSoundingTest, ATargetSeenByAShiftedReceiverIsTheTargetsOwnArea) {
             const Vec hr = testing::circleField(20, 0.01, {x, y - 30, depth});
             const double tu = std::cos(inc) * ht[2] + std::sin(inc) * ht[0];
             const double ru = std::cos(inc) * hr[2] + std::sin(inc) * hr[0];
-            const double dot = tu * ru + ht[1] * hr[1];
-            integral += gw[i] * gw[j] * h * h / 4 * kMu0 * kMu0 * dot * dot /
-                        (std::hypot(tu, ht[1]) * std::hypot(ru, hr[1]));
+            const double weight = gw[i] * gw[j] * h * h / 4 * kMu0 * kMu0;
+            integral += weight * (tu * ru + ht[1] * hr[1]);
+            crossIntegral += weight * (tu * hr[1] - ht[1] * ru);
           }
-    const double expected = c * 0.001 * kProtonGamma * r.pulseMoments[0] * 0.0005 * integral;
-    EXPECT_NEAR(r.kernel->re[0][z] / expected, 1.0, 0.02) << "depth " << depth;
+    const double scale = c * 0.001 * kProtonGamma * r.pulseMoments[0] * 0.0005;
+    const double size = scale * std::hypot(integral, crossIntegral);
+    EXPECT_NEAR(r.kernel->re[0][z], scale * integral, 0.02 * size) << "depth " << depth;
+    EXPECT_NEAR(r.kernel->im[0][z], scale * crossIntegral, 0.02 * size) << "depth " << depth;
     ++compared;
   }
   EXPECT_GE(compared, 10);
