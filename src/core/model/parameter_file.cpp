@@ -162,14 +162,20 @@ FileOutcome writeParameterFile(const std::string& firstName, const std::string& 
   const bool working = mode == ParameterFileMode::Working;
   const std::filesystem::path file =
       working ? workingFilePath(startupFolder) : std::filesystem::path(firstName);
-  // A value that is not finite would make a file that no reader accepts.
+  // A value that is not finite, or so large that its text would be longer
+  // than the reader takes, would make a file that no reader accepts.
   const auto records = recordsOf(params);
   for (std::size_t r = 0; r < kRecords.size(); ++r) {
     for (std::size_t v = 0; v < kRecords[r].count; ++v) {
+      const std::string where = "Cannot write \"" + file.string() + "\": value " + std::to_string(v + 1) +
+                                " of the " + std::string(kRecords[r].name);
       if (!std::isfinite(records[r][v])) {
+        return failure(FileOutcome::Status::CannotWrite, where + " is not a number");
+      }
+      if (formatFixed(records[r][v], 8, 2).size() > kMaxTokenLength) {
         return failure(FileOutcome::Status::CannotWrite,
-                       "Cannot write \"" + file.string() + "\": value " + std::to_string(v + 1) +
-                           " of the " + std::string(kRecords[r].name) + " is not a number");
+                       where + " is too large (" + formatFixed(records[r][v], 8, 2).substr(0, 24) +
+                           "...) to be written in " + std::to_string(kMaxTokenLength) + " characters");
       }
     }
   }

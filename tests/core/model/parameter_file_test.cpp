@@ -267,12 +267,34 @@ TEST_F(ParameterFileTest, FailedWriteKeepsTheOldFile) {
   const fs::path file = m_dir / "keep.nmc";
   ASSERT_TRUE(writeParameterFile(file.string(), "", ParameterFileMode::Parameters, m_dir, sample()).ok());
   const std::string before = get(file);
-  SoundingParameters bad = sample();
-  bad.slope[kSlopeAzimuth] = std::nan("");
-  const FileOutcome r = writeParameterFile(file.string(), "", ParameterFileMode::Parameters, m_dir, bad);
-  EXPECT_EQ(r.status, FileOutcome::Status::CannotWrite);
-  EXPECT_NE(r.message.find("topography"), std::string::npos);
-  EXPECT_EQ(get(file), before);
+  // Values no reader would take back: not a number, or so large that their
+  // "%8.2f" text is longer than a token may be (5e161 was found by fuzzing
+  // the reader: it read it, and the copy it wrote could not be read).
+  struct Case {
+    double value;
+    const char* expected;
+  };
+  for (const Case& c : {Case{std::nan(""), "value 2 of the topography is not a number"},
+                        Case{5e161, "value 2 of the topography is too large"},
+                        Case{-1e16, "value 2 of the topography is too large"}}) {
+    SCOPED_TRACE(c.value);
+    SoundingParameters bad = sample();
+    bad.slope[kSlopeAzimuth] = c.value;
+    const FileOutcome r = writeParameterFile(file.string(), "", ParameterFileMode::Parameters, m_dir, bad);
+    EXPECT_EQ(r.status, FileOutcome::Status::CannotWrite);
+    EXPECT_NE(r.message.find(c.expected), std::string::npos) << r.message;
+    EXPECT_EQ(get(file), before);
+  }
+  // The largest values that fit are written and read back.
+  SoundingParameters wide = sample();
+  wide.slope[kSlopeAzimuth] = 9e15;
+  wide.slope[kSlopeInclination] = -9e14;
+  ASSERT_TRUE(writeParameterFile(file.string(), "", ParameterFileMode::Parameters, m_dir, wide).ok());
+  SoundingParameters back;
+  std::string first = file.string(), second;
+  ASSERT_TRUE(readParameterFile(first, second, ParameterFileMode::Parameters, m_dir, back).ok());
+  EXPECT_EQ(back.slope[kSlopeAzimuth], 9e15);
+  EXPECT_EQ(back.slope[kSlopeInclination], -9e14);
   const FileOutcome noFolder = writeParameterFile((m_dir / "no" / "x.nmc").string(), "",
                                                   ParameterFileMode::Parameters, m_dir, sample());
   EXPECT_EQ(noFolder.status, FileOutcome::Status::CannotWrite);
