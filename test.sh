@@ -9,9 +9,9 @@ scripts/ensure_packages.sh "${KVO_BUILD_PACKAGES[@]}" "${KVO_TEST_PACKAGES[@]}" 
 
 jobs=$(nproc)
 
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize -j "$jobs"
-ctest --preset sanitize -j "$jobs"
+cmake --preset sanitize-core >/dev/null
+cmake --build --preset sanitize-core -j "$jobs"
+ctest --preset sanitize-core -j "$jobs"
 
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
