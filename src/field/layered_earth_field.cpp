@@ -4,7 +4,9 @@
 #include <cassert>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <map>
+#include <set>
 #include <memory>
 
 #include "kernel_table.h"
@@ -14,6 +16,11 @@ namespace kvo::field {
 namespace {
 
 constexpr std::size_t kCacheSize = 64;
+constexpr std::size_t kLatticeCacheSize = 1024;
+// Lattice depths closer than this fraction of a step to a layer's ends are
+// left out of its stencils (the end itself is a node).
+constexpr double kLatticeEndGap = 0.3;
+constexpr std::size_t kStencilNodes = 4;
 constexpr double kClosureTolerance = 1e-9;  // relative to the wire's extent
 constexpr double kDepthTolerance = 1e-6;    // m
 
@@ -22,6 +29,8 @@ constexpr double kDepthTolerance = 1e-6;    // m
 // and no other thread ever sees them.
 class TableCache {
  public:
+  explicit TableCache(std::size_t capacity) : m_capacity(capacity) {}
+
   std::shared_ptr<const KernelTable> get(const LayeredEarth& earth, double frequency, double zs, double z,
                                          double rhoMax) {
     ++m_clock;
@@ -35,7 +44,7 @@ class TableCache {
         return e.table;
       }
     }
-    if (m_entries.size() >= kCacheSize) {
+    if (m_entries.size() >= m_capacity) {
       auto oldest = std::min_element(m_entries.begin(), m_entries.end(),
                                      [](const Entry& a, const Entry& b) { return a.lastUse < b.lastUse; });
       m_entries.erase(oldest);
@@ -52,13 +61,108 @@ class TableCache {
     std::shared_ptr<const KernelTable> table;
     std::uint64_t lastUse;
   };
+  std::size_t m_capacity;
   std::vector<Entry> m_entries;
   std::uint64_t m_clock = 0;
 };
 
 TableCache& threadCache() {
-  thread_local TableCache cache;
+  thread_local TableCache cache(kCacheSize);
   return cache;
+}
+
+TableCache& latticeCache() {
+  thread_local TableCache cache(kLatticeCacheSize);
+  return cache;
+}
+
+// The horizontal distance from p to the farthest vertex of the wire.
+double farthestVertex(std::span<const Vec3> wire, const Vec3& p) {
+  double far = 0;
+  for (const Vec3& v : wire) far = std::max(far, std::hypot(v.x - p.x, v.y - p.y));
+  return far;
+}
+
+// The lattice's coordinate in one layer, of the distance s = z - zs below
+// the source: tau = ln s + s/delta, delta the layer's skin depth. Its step
+// ds = dtau s delta/(s + delta) follows the scale on which the field changes,
+// s near the source and the skin depth below, and it is smooth (a coordinate
+// with a kink would cost the interpolation its order there).
+struct LatticeCoordinate {
+  double zs = 0;
+  double inverseDelta = 0;  // 1/m; 0 without conduction
+
+  LatticeCoordinate(double sourceZ, double conductivity, double frequency) : zs(sourceZ) {
+    const double omegaMuSigma = 2.0 * kFieldPi * frequency * kFieldMu0 * conductivity;
+    if (omegaMuSigma > 0) inverseDelta = std::sqrt(omegaMuSigma / 2.0);
+  }
+  double tau(double z) const { return std::log(z - zs) + (z - zs) * inverseDelta; }
+  // The inverse: x = ln s solves x + e^x/delta = t; Newton's steps from
+  // x = t (above the root: the function is convex and increasing) come down
+  // to it monotonically.
+  double depth(double t) const {
+    double x = t;
+    for (int i = 0; i < 200; ++i) {
+      const double e = std::exp(x) * inverseDelta;
+      const double next = x - (x + e - t) / (1.0 + e);
+      if (!(next < x)) break;
+      x = next;
+    }
+    return zs + std::exp(x);
+  }
+};
+
+// A stencil node: its depth and its lattice coordinate.
+struct LatticeNode {
+  double depth;
+  double t;
+};
+
+// The (up to) four nodes around the point's coordinate t within the layer
+// [top, bottom] (bottom infinite for the half-space): lattice points
+// k * kLatticeStep inside it, and its two ends.
+std::vector<LatticeNode> stencilNodes(const LatticeCoordinate& x, double top, double bottom, double t) {
+  const double step = kLatticeStep;
+  const double tTop = x.tau(top);
+  const bool bounded = std::isfinite(bottom);
+  const double tBottom = bounded ? x.tau(bottom) : std::numeric_limits<double>::infinity();
+  const double gap = kLatticeEndGap * step;
+  const auto k0 = static_cast<long long>(std::floor(t / step));
+  std::vector<LatticeNode> below, above;
+  for (long long k = k0; below.size() < kStencilNodes; --k) {
+    const double tk = static_cast<double>(k) * step;
+    if (tk <= tTop + gap) {
+      below.push_back({top, tTop});
+      break;
+    }
+    if (tk < tBottom - gap) below.push_back({x.depth(tk), tk});
+  }
+  for (long long k = k0 + 1; above.size() < kStencilNodes; ++k) {
+    const double tk = static_cast<double>(k) * step;
+    if (tk >= tBottom - gap) {
+      above.push_back({bottom, tBottom});
+      break;
+    }
+    if (tk > tTop + gap) above.push_back({x.depth(tk), tk});
+  }
+  std::vector<LatticeNode> nodes(below.rbegin(), below.rend());
+  const std::size_t firstAbove = nodes.size();
+  nodes.insert(nodes.end(), above.begin(), above.end());
+  if (nodes.size() <= kStencilNodes) return nodes;
+  const std::size_t start = std::min(firstAbove >= 2 ? firstAbove - 2 : 0, nodes.size() - kStencilNodes);
+  return {nodes.begin() + static_cast<std::ptrdiff_t>(start),
+          nodes.begin() + static_cast<std::ptrdiff_t>(start + kStencilNodes)};
+}
+
+// Lagrange weights of the nodes at t.
+std::vector<double> lagrangeAt(const std::vector<LatticeNode>& nodes, double t) {
+  std::vector<double> w(nodes.size(), 1.0);
+  for (std::size_t j = 0; j < nodes.size(); ++j) {
+    for (std::size_t m = 0; m < nodes.size(); ++m) {
+      if (m != j) w[j] *= (t - nodes[m].t) / (nodes[j].t - nodes[m].t);
+    }
+  }
+  return w;
 }
 
 bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
@@ -118,27 +222,95 @@ LayeredEarthField::LayeredEarthField(std::span<const Vec3> wire, std::span<const
   m_wire.back() = m_wire.front();
 }
 
-FieldStatus LayeredEarthField::compute(std::span<const Vec3> points, std::span<FieldVector> out) const {
+bool LayeredEarthField::latticeField(const Vec3& p, double rhoNeed, FieldVector& h) const {
+  const double zs = m_wire.front().z;
+  const std::size_t source = m_earth.regionAt(zs);
+  const std::size_t region = m_earth.regionAt(p.z);
+  if (region <= source) return false;
+  const EarthRegion& layer = m_earth.regions()[region];
+  const LatticeCoordinate coordinate(zs, layer.conductivity, m_frequency);
+  const double t = coordinate.tau(p.z);
+  const std::vector<LatticeNode> nodes = stencilNodes(coordinate, layer.top, layer.bottom, t);
+  const std::vector<double> weights = lagrangeAt(nodes, t);
+
+  const auto staticField = [this](const Vec3& q) {
+    FieldVector bs{};
+    for (std::size_t k = 0; k + 1 < m_wire.size(); ++k) {
+      const std::array<double, 3> e = segmentBiotSavart(m_wire[k], m_wire[k + 1], q);
+      for (std::size_t c = 0; c < 3; ++c) bs[c] += e[c];
+    }
+    return bs;
+  };
+  TableCache& cache = latticeCache();
+  std::vector<std::shared_ptr<const KernelTable>> tables;
+  bool anySecondary = false;
+  for (const LatticeNode& n : nodes) {
+    tables.push_back(cache.get(m_earth, m_frequency, zs, n.depth, std::max(rhoNeed, 1.0)));
+    anySecondary = anySecondary || tables.back()->secondary();
+  }
+  // All nodes in one representation: interpolate it. Mixed (about where the
+  // two are of one size): the full ones are made secondary.
+  h = FieldVector{};
+  for (std::size_t k = 0; k < nodes.size(); ++k) {
+    const Vec3 q{p.x, p.y, nodes[k].depth};
+    FieldVector hk{};
+    for (std::size_t e = 0; e + 1 < m_wire.size(); ++e) addEdgeIntegral(*tables[k], m_wire[e], m_wire[e + 1], q, hk);
+    if (anySecondary && !tables[k]->secondary()) {
+      const FieldVector bs = staticField(q);
+      for (std::size_t c = 0; c < 3; ++c) hk[c] -= bs[c];
+    }
+    for (std::size_t c = 0; c < 3; ++c) h[c] += weights[k] * hk[c];
+  }
+  if (anySecondary) {
+    const FieldVector bs = staticField(p);
+    for (std::size_t c = 0; c < 3; ++c) h[c] += bs[c];
+  }
+  return true;
+}
+
+FieldStatus LayeredEarthField::compute(std::span<const Vec3> points, std::span<FieldVector> out,
+                                       DepthMode mode) const {
   if (m_status != FieldStatus::Ok) return m_status;
   assert(out.size() == points.size());
   if (out.size() != points.size()) return FieldStatus::BadBlock;
   if (!std::all_of(points.begin(), points.end(), finite)) return FieldStatus::NotFinite;
   const double zs = m_wire.front().z;
+  const auto store = [this, &out](std::size_t i, FieldVector h) {
+    for (std::size_t c = 0; c < 3; ++c) {
+      h[c] *= m_current;
+      if (!std::isfinite(h[c].real()) || !std::isfinite(h[c].imag())) return false;
+    }
+    out[i] = h;
+    return true;
+  };
 
-  // Points grouped by depth: one table per depth, wide enough for the
+  // Through the depth lattice, where it applies.
+  std::vector<bool> done(points.size(), false);
+  std::set<double> depths;
+  for (const Vec3& p : points) depths.insert(p.z);
+  if (mode == DepthMode::Lattice || (mode == DepthMode::Automatic && depths.size() > kExactDepthLimit)) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      FieldVector h;
+      if (!latticeField(points[i], farthestVertex(m_wire, points[i]), h)) continue;
+      if (!store(i, h)) return FieldStatus::ResultNotFinite;
+      done[i] = true;
+    }
+  }
+
+  // The others grouped by depth: one table per depth, wide enough for the
   // farthest vertex of the wire seen from any point at that depth.
   std::map<double, double> rhoNeeded;
-  for (const Vec3& p : points) {
-    double far = 0;
-    for (const Vec3& v : m_wire) far = std::max(far, std::hypot(v.x - p.x, v.y - p.y));
-    double& need = rhoNeeded[p.z];
-    need = std::max(need, far);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (done[i]) continue;
+    double& need = rhoNeeded[points[i].z];
+    need = std::max(need, farthestVertex(m_wire, points[i]));
   }
   TableCache& cache = threadCache();
   std::map<double, std::shared_ptr<const KernelTable>> tables;
   for (const auto& [z, rho] : rhoNeeded) tables[z] = cache.get(m_earth, m_frequency, zs, z, std::max(rho, 1.0));
 
   for (std::size_t i = 0; i < points.size(); ++i) {
+    if (done[i]) continue;
     const Vec3& p = points[i];
     const KernelTable& table = *tables.at(p.z);
     FieldVector h{};
@@ -149,11 +321,7 @@ FieldStatus LayeredEarthField::compute(std::span<const Vec3> points, std::span<F
       }
     }
     for (std::size_t k = 0; k + 1 < m_wire.size(); ++k) addEdgeIntegral(table, m_wire[k], m_wire[k + 1], p, h);
-    for (std::size_t c = 0; c < 3; ++c) {
-      h[c] *= m_current;
-      if (!std::isfinite(h[c].real()) || !std::isfinite(h[c].imag())) return FieldStatus::ResultNotFinite;
-    }
-    out[i] = h;
+    if (!store(i, h)) return FieldStatus::ResultNotFinite;
   }
   return FieldStatus::Ok;
 }

@@ -20,11 +20,28 @@
 // limit: induction leaves a quadrature part of about ωμ0σL²/4 (1e-5 at the
 // centre of a 100 m loop, 1e-3 at 500 m), which this component computes.
 //
+// Points at many depths. The transforms are tabulated per depth (about a
+// millisecond each), which is what a call pays for when every point has a
+// depth of its own (a field on a tilted plane). When a call's points have
+// more than kExactDepthLimit distinct depths, each point below the source
+// depth takes its transforms' part of the field at fixed lattice depths
+// instead, interpolated to its own depth: the lattice is uniform in
+// ln(z - zs) with step kLatticeStep and holds every interface below the
+// source, the stencil is the four lattice depths around the point within
+// its own layer (the field's second derivative in depth jumps at an
+// interface), and the free-space static part, where the tables leave it out,
+// is added at the point's own depth in closed form. The lattice tables are
+// shared by every later call. Against tables at the points' own depths
+// (tests): within 1e-7 of |H|. Points in the source's own layer and above
+// it are computed at their own depths.
+//
 // Thread safety: a LayeredEarthField is immutable after construction and
 // compute() may run on any number of threads at once. The tabulated
 // transforms of each depth are cached per thread (thread_local, least
-// recently used, 64 depths), so a second call at a depth already seen by
-// that thread skips the tabulation.
+// recently used, 64 depths, and 1024 lattice depths), so a second call at
+// a depth already seen by that thread skips the tabulation. Which depths a
+// call uses depends only on that call's points, so the results are the
+// same whichever thread computes them and whatever it computed before.
 
 #include <array>
 #include <complex>
@@ -53,6 +70,19 @@ enum class FieldStatus : int {
 // Complex field vector H (A/m): components x, y, z.
 using FieldVector = std::array<Complex, 3>;
 
+// Above this number of distinct depths in one call, points use the depth
+// lattice (see above).
+inline constexpr std::size_t kExactDepthLimit = 16;
+// Step of the depth lattice in ln(z - zs).
+inline constexpr double kLatticeStep = 0.025;
+
+// How compute() treats the depths of its points.
+enum class DepthMode {
+  Automatic,  // the lattice above kExactDepthLimit distinct depths
+  Exact,      // a table at every point's own depth
+  Lattice,    // the lattice wherever it applies
+};
+
 class LayeredEarthField {
  public:
   // wire: the closed polygon, S+1 vertices with the last equal to the first,
@@ -68,9 +98,14 @@ class LayeredEarthField {
   // H at every point into out (out.size() == points.size()). Returns the
   // set-up status if it is not Ok, NotFinite for a non-finite point,
   // ResultNotFinite if a value overflowed; out is unspecified then.
-  FieldStatus compute(std::span<const Vec3> points, std::span<FieldVector> out) const;
+  FieldStatus compute(std::span<const Vec3> points, std::span<FieldVector> out,
+                      DepthMode mode = DepthMode::Automatic) const;
 
  private:
+  // The field at p through the depth lattice; false when p is not below the
+  // source's layer (the caller then computes it at its own depth).
+  bool latticeField(const Vec3& p, double rhoNeed, FieldVector& h) const;
+
   FieldStatus m_status = FieldStatus::Ok;
   std::vector<Vec3> m_wire;
   LayeredEarth m_earth;
