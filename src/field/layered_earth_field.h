@@ -25,15 +25,17 @@
 // depth of its own (a field on a tilted plane). When a call's points have
 // more than kExactDepthLimit distinct depths, each point below the source
 // depth takes its transforms' part of the field at fixed lattice depths
-// instead, interpolated to its own depth: the lattice is uniform in
-// ln(z - zs) with step kLatticeStep and holds every interface below the
-// source, the stencil is the four lattice depths around the point within
-// its own layer (the field's second derivative in depth jumps at an
-// interface), and the free-space static part, where the tables leave it out,
-// is added at the point's own depth in closed form. The lattice tables are
-// shared by every later call. Against tables at the points' own depths
-// (tests): within 1e-7 of |H|. Points in the source's own layer and above
-// it are computed at their own depths.
+// instead, interpolated to its own depth: the lattice is uniform, with step
+// kLatticeStep, in tau = ln s + s/delta (s = z - zs, delta the skin depth
+// of the point's layer: steps of the field's own scale, s near the source,
+// delta below) and holds every interface below the source; the stencil is
+// the four lattice depths around the point within its own layer (the
+// field's second derivative in depth jumps at an interface); the free-space
+// static part, where the tables leave it out, is added at the point's own
+// depth in closed form. The lattice tables are shared by every later call.
+// Against tables at the points' own depths (tests): within 2e-8 of |H|.
+// Points in the source's own layer and above it are computed at their own
+// depths.
 //
 // Thread safety: a LayeredEarthField is immutable after construction and
 // compute() may run on any number of threads at once. The tabulated
@@ -73,7 +75,7 @@ using FieldVector = std::array<Complex, 3>;
 // Above this number of distinct depths in one call, points use the depth
 // lattice (see above).
 inline constexpr std::size_t kExactDepthLimit = 16;
-// Step of the depth lattice in ln(z - zs).
+// Step of the depth lattice in its coordinate tau.
 inline constexpr double kLatticeStep = 0.025;
 
 // How compute() treats the depths of its points.
