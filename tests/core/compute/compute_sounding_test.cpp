@@ -192,11 +192,13 @@ TEST_F(ComputeSoundingTest, ASeparateReceiverLikeTheTransmitterGivesTheCoinciden
   // locating every point on it, and weigh the angle between the two fields:
   // for a receiver that is the transmitter this must come to the same
   // kernel. The stand-in earth turns the phase with depth and polarises the
-  // field elliptically. Compared from 10 m down (a sixth of the loop's
-  // size): above, close to the wires, both integrations are dominated by
-  // field the polar grid does not resolve, and differ as their
-  // interpolations do (by up to 4% at 6 m for the eight square, whose
-  // diamonds reach into the coarse outer rings).
+  // field elliptically. Compared from 5 m down (a twelfth of the loop's
+  // size), from 10 m for the eight square: above, close to the wires, both
+  // integrations are dominated by field the polar grid does not resolve, and
+  // differ as their interpolations do (11-17 % at 1 m; for the eight square,
+  // whose diamonds reach into the coarse outer rings, 6 % at 5 m and 3 % at
+  // 7 m). The real earth is compared with a direct integration at one depth
+  // in direct_integration_test.cpp.
   testing::g_skinDepth = 40.0;
   for (const int type : {1, 2, 3, 4}) {
     SCOPED_TRACE(::testing::Message() << "loop type " << type);
@@ -207,7 +209,7 @@ TEST_F(ComputeSoundingTest, ASeparateReceiverLikeTheTransmitterGivesTheCoinciden
     p.rx = p.tx;
     const ComputeResult separate = ComputeSounding(path("b.mrm"), p, fakeOptions(&testing::conductiveEntry));
     ASSERT_TRUE(coincident.written() && separate.written());
-    EXPECT_LT(largestDifference(coincident, separate, 10.0), 0.02);
+    EXPECT_LT(largestDifference(coincident, separate, type == 4 ? 10.0 : 5.0), 0.02);
   }
 }
 
