@@ -253,12 +253,19 @@ TEST(LayeredEarthField, BothRepresentationsAgreeNearTheWire) {
 // Several threads at once, each with its own cache, give exactly the
 // single-thread results.
 TEST(LayeredEarthField, GivesTheSameResultsFromSeveralThreads) {
+  // Level rays (a table per depth) and tilted ones (every point at a depth
+  // of its own: the depth lattice), reaching out to different distances, so
+  // that each thread's caches are filled in another order and tables are
+  // rebuilt wider on the way: the bits must not depend on it.
   const LayeredEarthField field = loopOver(kThreeLayers);
   std::vector<std::vector<Vec3>> rays;
   for (int t = 0; t < 4; ++t) {
     std::vector<Vec3> ray;
     for (int i = 0; i < 20; ++i) ray.push_back({7.0 * i, 1.0 + t, 0.05 + 3.0 * t});
     rays.push_back(ray);
+    std::vector<Vec3> tilted;
+    for (int i = 0; i < 20; ++i) tilted.push_back({(4.0 + 9.0 * t) * i, 2.0 + t, 2.0 + 0.37 * i + 0.5 * t});
+    rays.push_back(tilted);
   }
   std::vector<std::vector<FieldVector>> single(rays.size()), multi(rays.size());
   for (std::size_t t = 0; t < rays.size(); ++t) {
