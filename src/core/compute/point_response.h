@@ -59,7 +59,7 @@ double PairPhase(double first, double second);
 // A separate receiver adds the signed angle G from the transmitter's field
 // direction to the receiver's, in the plane perpendicular to the
 // geomagnetic field, each field taken at its own phase,
-//     w = Re((u, v) e^{-i psi})  (psiB for the transmitter, psiA for the receiver),
+//     w = Re((u, v) e^{i psi})  (psiB for the transmitter, psiA for the receiver),
 // G counted from u towards v (PhaseVectorAngle). The magnetisation the
 // pulse leaves behind rotates about the geomagnetic field, so a receiver
 // whose field points elsewhere in that plane sees the same amplitude,
