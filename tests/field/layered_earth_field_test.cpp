@@ -343,11 +343,14 @@ TEST(LayeredEarthField, TheDepthLatticeAgreesWithTablesAtThePointsOwnDepths) {
   // out: the lattice against tables at each point's own depth, to 1e-7 of
   // |H|. The conductive middle layer makes the field turn its phase within
   // a few skin depths, and its interfaces break the smoothness in depth.
-  for (const Earth& e : {kHalfSpace, kThreeLayers}) {
+  // A layer of 0.1 m (the thinnest a model may have) holds no lattice depth
+  // of its own: its stencil is its two ends and two depths between them.
+  const Earth thin{"thin 1 ohm-m layer at 10 m", {0.02, 10, 10.1, 0}, {1e8, 100, 1, 50}};
+  for (const Earth& e : {kHalfSpace, kThreeLayers, thin}) {
     SCOPED_TRACE(e.name);
     const LayeredEarthField field = loopOver(e);
     std::vector<Vec3> points;
-    for (const double depth : {0.03, 0.3, 2.0, 9.97, 10.0, 10.04, 25.0, 39.9, 40.0, 41.0, 120.0}) {
+    for (const double depth : {0.03, 0.3, 2.0, 9.97, 10.0, 10.04, 10.07, 25.0, 39.9, 40.0, 41.0, 120.0}) {
       for (const double r : {0.0, 30.0, 49.2, 50.6, 75.0, 260.0}) {
         const double tilt = 0.002 * r;  // the depths of one row differ
         points.push_back({r * std::cos(0.2), r * std::sin(0.2), depth + tilt});
