@@ -343,8 +343,8 @@ TEST(LayeredEarthField, TheDepthLatticeAgreesWithTablesAtThePointsOwnDepths) {
   // out: the lattice against tables at each point's own depth, to 1e-7 of
   // |H|. The conductive middle layer makes the field turn its phase within
   // a few skin depths, and its interfaces break the smoothness in depth.
-  // A layer of 0.1 m (the thinnest a model may have) holds no lattice depth
-  // of its own: its stencil is its two ends and two depths between them.
+  // A layer of 0.1 m (the thinnest a model may have) holds at most one
+  // lattice depth besides its ends: its points take a lower order there.
   const Earth thin{"thin 1 ohm-m layer at 10 m", {0.02, 10, 10.1, 0}, {1e8, 100, 1, 50}};
   for (const Earth& e : {kHalfSpace, kThreeLayers, thin}) {
     SCOPED_TRACE(e.name);
