@@ -118,51 +118,76 @@ struct LatticeNode {
   double t;
 };
 
-// The (up to) four nodes around the point's coordinate t within the layer
-// [top, bottom] (bottom infinite for the half-space): lattice points
-// k * kLatticeStep inside it, and its two ends.
-std::vector<LatticeNode> stencilNodes(const LatticeCoordinate& x, double top, double bottom, double t) {
+// The (up to) four nodes around a point's coordinate, in increasing depth.
+struct Stencil {
+  std::array<LatticeNode, kStencilNodes> nodes{};
+  std::size_t count = 0;
+};
+
+// The stencil of the point at coordinate t within the layer [top, bottom]
+// (bottom infinite for the half-space): lattice points k * kLatticeStep
+// inside it, and its two ends.
+Stencil stencilAround(const LatticeCoordinate& x, double top, double bottom, double t) {
   const double step = kLatticeStep;
   const double tTop = x.tau(top);
-  const bool bounded = std::isfinite(bottom);
-  const double tBottom = bounded ? x.tau(bottom) : std::numeric_limits<double>::infinity();
+  const double tBottom = std::isfinite(bottom) ? x.tau(bottom) : std::numeric_limits<double>::infinity();
   const double gap = kLatticeEndGap * step;
   const auto k0 = static_cast<long long>(std::floor(t / step));
-  std::vector<LatticeNode> below, above;
-  for (long long k = k0; below.size() < kStencilNodes; --k) {
+  // Up to four candidates on each side, nearest first; a layer's end closes its side.
+  std::array<LatticeNode, kStencilNodes> below{}, above{};
+  std::size_t nBelow = 0, nAbove = 0;
+  for (long long k = k0; nBelow < kStencilNodes; --k) {
     const double tk = static_cast<double>(k) * step;
     if (tk <= tTop + gap) {
-      below.push_back({top, tTop});
+      below[nBelow++] = {top, tTop};
       break;
     }
-    if (tk < tBottom - gap) below.push_back({x.depth(tk), tk});
+    if (tk < tBottom - gap) below[nBelow++] = {x.depth(tk), tk};
   }
-  for (long long k = k0 + 1; above.size() < kStencilNodes; ++k) {
+  for (long long k = k0 + 1; nAbove < kStencilNodes; ++k) {
     const double tk = static_cast<double>(k) * step;
     if (tk >= tBottom - gap) {
-      above.push_back({bottom, tBottom});
+      above[nAbove++] = {bottom, tBottom};
       break;
     }
-    if (tk > tTop + gap) above.push_back({x.depth(tk), tk});
+    if (tk > tTop + gap) above[nAbove++] = {x.depth(tk), tk};
   }
-  std::vector<LatticeNode> nodes(below.rbegin(), below.rend());
-  const std::size_t firstAbove = nodes.size();
-  nodes.insert(nodes.end(), above.begin(), above.end());
-  if (nodes.size() <= kStencilNodes) return nodes;
-  const std::size_t start = std::min(firstAbove >= 2 ? firstAbove - 2 : 0, nodes.size() - kStencilNodes);
-  return {nodes.begin() + static_cast<std::ptrdiff_t>(start),
-          nodes.begin() + static_cast<std::ptrdiff_t>(start + kStencilNodes)};
+  // Two on each side where both have them; else more from the other side.
+  const std::size_t total = nBelow + nAbove;
+  const std::size_t count = std::min(total, kStencilNodes);
+  const std::size_t fromBelow = std::clamp<std::size_t>(2, count > nAbove ? count - nAbove : 0, std::min(nBelow, count));
+  Stencil s;
+  s.count = count;
+  for (std::size_t j = 0; j < fromBelow; ++j) s.nodes[j] = below[fromBelow - 1 - j];
+  for (std::size_t j = fromBelow; j < count; ++j) s.nodes[j] = above[j - fromBelow];
+  return s;
 }
 
-// Lagrange weights of the nodes at t.
-std::vector<double> lagrangeAt(const std::vector<LatticeNode>& nodes, double t) {
-  std::vector<double> w(nodes.size(), 1.0);
-  for (std::size_t j = 0; j < nodes.size(); ++j) {
-    for (std::size_t m = 0; m < nodes.size(); ++m) {
-      if (m != j) w[j] *= (t - nodes[m].t) / (nodes[j].t - nodes[m].t);
+// Lagrange weights of the stencil's nodes at t.
+std::array<double, kStencilNodes> lagrangeAt(const Stencil& s, double t) {
+  std::array<double, kStencilNodes> w{};
+  for (std::size_t j = 0; j < s.count; ++j) {
+    w[j] = 1.0;
+    for (std::size_t m = 0; m < s.count; ++m) {
+      if (m != j) w[j] *= (t - s.nodes[m].t) / (s.nodes[j].t - s.nodes[m].t);
     }
   }
   return w;
+}
+
+// The free-space static (Biot–Savart) field of the wire at p.
+FieldVector staticField(std::span<const Vec3> wire, const Vec3& p) {
+  FieldVector h{};
+  for (std::size_t k = 0; k + 1 < wire.size(); ++k) {
+    const std::array<double, 3> e = segmentBiotSavart(wire[k], wire[k + 1], p);
+    for (std::size_t c = 0; c < 3; ++c) h[c] += e[c];
+  }
+  return h;
+}
+
+// Adds the table's part of the field at p: its transforms integrated along every edge.
+void addTableField(const KernelTable& table, std::span<const Vec3> wire, const Vec3& p, FieldVector& h) {
+  for (std::size_t k = 0; k + 1 < wire.size(); ++k) addEdgeIntegral(table, wire[k], wire[k + 1], p, h);
 }
 
 bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
@@ -230,39 +255,31 @@ bool LayeredEarthField::latticeField(const Vec3& p, double rhoNeed, FieldVector&
   const EarthRegion& layer = m_earth.regions()[region];
   const LatticeCoordinate coordinate(zs, layer.conductivity, m_frequency);
   const double t = coordinate.tau(p.z);
-  const std::vector<LatticeNode> nodes = stencilNodes(coordinate, layer.top, layer.bottom, t);
-  const std::vector<double> weights = lagrangeAt(nodes, t);
+  const Stencil stencil = stencilAround(coordinate, layer.top, layer.bottom, t);
+  const std::array<double, kStencilNodes> weights = lagrangeAt(stencil, t);
 
-  const auto staticField = [this](const Vec3& q) {
-    FieldVector bs{};
-    for (std::size_t k = 0; k + 1 < m_wire.size(); ++k) {
-      const std::array<double, 3> e = segmentBiotSavart(m_wire[k], m_wire[k + 1], q);
-      for (std::size_t c = 0; c < 3; ++c) bs[c] += e[c];
-    }
-    return bs;
-  };
   TableCache& cache = latticeCache();
-  std::vector<std::shared_ptr<const KernelTable>> tables;
+  std::array<std::shared_ptr<const KernelTable>, kStencilNodes> tables;
   bool anySecondary = false;
-  for (const LatticeNode& n : nodes) {
-    tables.push_back(cache.get(m_earth, m_frequency, zs, n.depth, std::max(rhoNeed, 1.0)));
-    anySecondary = anySecondary || tables.back()->secondary();
+  for (std::size_t k = 0; k < stencil.count; ++k) {
+    tables[k] = cache.get(m_earth, m_frequency, zs, stencil.nodes[k].depth, std::max(rhoNeed, 1.0));
+    anySecondary = anySecondary || tables[k]->secondary();
   }
   // All nodes in one representation: interpolate it. Mixed (about where the
   // two are of one size): the full ones are made secondary.
   h = FieldVector{};
-  for (std::size_t k = 0; k < nodes.size(); ++k) {
-    const Vec3 q{p.x, p.y, nodes[k].depth};
+  for (std::size_t k = 0; k < stencil.count; ++k) {
+    const Vec3 q{p.x, p.y, stencil.nodes[k].depth};
     FieldVector hk{};
-    for (std::size_t e = 0; e + 1 < m_wire.size(); ++e) addEdgeIntegral(*tables[k], m_wire[e], m_wire[e + 1], q, hk);
+    addTableField(*tables[k], m_wire, q, hk);
     if (anySecondary && !tables[k]->secondary()) {
-      const FieldVector bs = staticField(q);
+      const FieldVector bs = staticField(m_wire, q);
       for (std::size_t c = 0; c < 3; ++c) hk[c] -= bs[c];
     }
     for (std::size_t c = 0; c < 3; ++c) h[c] += weights[k] * hk[c];
   }
   if (anySecondary) {
-    const FieldVector bs = staticField(p);
+    const FieldVector bs = staticField(m_wire, p);
     for (std::size_t c = 0; c < 3; ++c) h[c] += bs[c];
   }
   return true;
@@ -313,14 +330,8 @@ FieldStatus LayeredEarthField::compute(std::span<const Vec3> points, std::span<F
     if (done[i]) continue;
     const Vec3& p = points[i];
     const KernelTable& table = *tables.at(p.z);
-    FieldVector h{};
-    if (table.secondary()) {
-      for (std::size_t k = 0; k + 1 < m_wire.size(); ++k) {
-        const std::array<double, 3> bs = segmentBiotSavart(m_wire[k], m_wire[k + 1], p);
-        for (std::size_t c = 0; c < 3; ++c) h[c] += bs[c];
-      }
-    }
-    for (std::size_t k = 0; k + 1 < m_wire.size(); ++k) addEdgeIntegral(table, m_wire[k], m_wire[k + 1], p, h);
+    FieldVector h = table.secondary() ? staticField(m_wire, p) : FieldVector{};
+    addTableField(table, m_wire, p, h);
     if (!store(i, h)) return FieldStatus::ResultNotFinite;
   }
   return FieldStatus::Ok;
