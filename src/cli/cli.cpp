@@ -31,7 +31,8 @@ constexpr std::string_view kUsage =
 Surface NMR kernel modelling from the command line.
 
 Commands:
-  FILE.nmc [-o RESULT.mrm] [--threads N] [--quiet]
+  FILE.nmc [-o RESULT.mrm] [--sampling classic|converged] [--tolerance T]
+           [--threads N] [--quiet]
                       Compute the kernel of a parameter file (checked first as
                       by validate) and write the result files beside it, as
                       the desktop program's Run does: the file's name with its
@@ -42,8 +43,14 @@ Commands:
                       result is the same for any number. Shows progress on a
                       terminal and prints the files written and a short table
                       of the kernel. Ctrl-C stops after the current depth and
-                      writes nothing.
-  run-list FILE [--threads N] [--quiet]
+                      writes nothing. --sampling: classic (the scheme of the
+                      first program, kept to reproduce earlier results) or
+                      converged (every depth and pulse moment integrated to
+                      the tolerance, the physical Bloch-Siegert shift; no
+                      sloping ground yet). --tolerance: of the converged
+                      sampling, relative to each depth's largest |K|
+                      (default 1e-3); the summary gives the error estimate.
+  run-list FILE [--sampling S] [--tolerance T] [--threads N] [--quiet]
                       Compute a run list from its start entry: the run-list
                       working file (KVO_Run_List.ncc) or a run-list file
                       (*.mrl). After each entry the list's start entry is

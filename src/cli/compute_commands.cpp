@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <filesystem>
 #include <mutex>
@@ -25,6 +26,8 @@ struct ComputeArguments {
   std::optional<std::string> resultFile;
   int threads = 0;
   bool quiet = false;
+  core::Sampling sampling = core::Sampling::Classic;
+  double tolerance = 1e-3;
 };
 
 // Parses [FILE] [-o RESULT] [--threads N] [--quiet]; `first` is the index of the first argument.
@@ -34,11 +37,26 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
     const std::string& arg = args[i];
     if (arg == "--quiet" || arg == "-q") {
       a.quiet = true;
-    } else if (arg == "--threads" || (allowResult && arg == "-o")) {
+    } else if (arg == "--threads" || arg == "--sampling" || arg == "--tolerance" ||
+               (allowResult && arg == "-o")) {
       if (i + 1 >= args.size()) return "option " + arg + " needs a value";
       const std::string& value = args[++i];
       if (arg == "-o") {
         a.resultFile = value;
+      } else if (arg == "--sampling") {
+        if (value == "classic") {
+          a.sampling = core::Sampling::Classic;
+        } else if (value == "converged") {
+          a.sampling = core::Sampling::Converged;
+        } else {
+          return "--sampling: \"" + value + "\" is not a sampling (classic or converged)";
+        }
+      } else if (arg == "--tolerance") {
+        const auto t = core::parseFieldNumber(value);
+        if (!t || !(*t >= 1e-6) || !(*t <= 0.1)) {
+          return "--tolerance: \"" + value + "\" is not a tolerance (a number from 1e-6 to 0.1)";
+        }
+        a.tolerance = *t;
       } else {
         const auto n = core::parseFieldNumber(value);
         if (!n || *n < 0 || *n > 256 || *n != std::trunc(*n)) {
@@ -115,6 +133,17 @@ void printKernelTable(const core::ComputeResult& r, std::ostream& out) {
   }
 }
 
+// The sampling line of the summary: the scheme, and for the converged one
+// the tolerance asked for and the largest error estimate reached.
+std::string describeSampling(const core::ComputeResult& r, double tolerance) {
+  if (r.sampling == core::Sampling::Classic) return "Sampling: classic (no error estimate)";
+  char text[160];
+  std::snprintf(text, sizeof text, "Sampling: converged, tolerance %.3g, error estimate %.2g%s",
+                tolerance, r.errorEstimate,
+                r.errorEstimate > tolerance ? " (above the tolerance at the finest lattice)" : "");
+  return text;
+}
+
 std::string describeFiles(const core::ComputeResult& r) {
   std::string files;
   for (const std::string& f : r.filesWritten) files += (files.empty() ? "" : ", ") + f;
@@ -148,7 +177,7 @@ int computeCommand(const std::vector<std::string>& args, std::ostream& out, std:
                    std::stop_token stop) {
   ComputeArguments a;
   if (auto e = parseArguments(args, 0, true, a)) {
-    err << "kvo-compute: " << *e << "\nUsage: kvo-compute FILE.nmc [-o RESULT.mrm] [--threads N] [--quiet]\n";
+    err << "kvo-compute: " << *e << "\nUsage: kvo-compute FILE.nmc [-o RESULT.mrm] [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]\n";
     return kExitBadInput;
   }
   core::SoundingParameters params;
@@ -159,6 +188,8 @@ int computeCommand(const std::vector<std::string>& args, std::ostream& out, std:
   TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), a.file);
   core::ComputeOptions options;
   options.threads = a.threads;
+  options.sampling = a.sampling;
+  options.tolerance = a.tolerance;
   options.stop = stop;
   options.progress = &progress;
   options.workingFolder = std::filesystem::current_path().string();
@@ -169,6 +200,7 @@ int computeCommand(const std::vector<std::string>& args, std::ostream& out, std:
   const int code = report(result, a.file, err);
   if (code == kExitOk) {
     out << "Computed " << a.file << " in " << seconds(elapsed) << ": wrote " << describeFiles(result) << "\n";
+    out << describeSampling(result, a.tolerance) << "\n";
     if (!a.quiet) printKernelTable(result, out);
   }
   return code;
@@ -178,7 +210,7 @@ int runListCommand(const std::vector<std::string>& args, std::ostream& out, std:
                    std::stop_token stop) {
   ComputeArguments a;
   if (auto e = parseArguments(args, 1, false, a)) {
-    err << "kvo-compute run-list: " << *e << "\nUsage: kvo-compute run-list FILE [--threads N] [--quiet]\n";
+    err << "kvo-compute run-list: " << *e << "\nUsage: kvo-compute run-list FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]\n";
     return kExitBadInput;
   }
   // User lists (*.mrl) have no run-list file name in their first line.
@@ -195,6 +227,8 @@ int runListCommand(const std::vector<std::string>& args, std::ostream& out, std:
     TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), file);
     core::ComputeOptions options;
     options.threads = a.threads;
+    options.sampling = a.sampling;
+    options.tolerance = a.tolerance;
     options.stop = stop;
     options.progress = &progress;
     options.workingFolder = std::filesystem::current_path().string();

@@ -187,6 +187,12 @@ TEST_F(CliComputeTest, ComputesAParameterFileIntoItsResultFiles) {
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(lines(m_dir / "other.mrm"), 10108u);
   EXPECT_NE(r.out.find("largest amplitude (nV)"), std::string::npos);
+  EXPECT_NE(r.out.find("Sampling: classic"), std::string::npos) << r.out;
+  // The converged sampling says its tolerance and its error estimate.
+  r = run({copy.string(), "--quiet", "--sampling", "converged", "--tolerance", "0.002"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("Sampling: converged, tolerance 0.002, error estimate "), std::string::npos) << r.out;
+  EXPECT_EQ(lines(m_dir / "single.dat"), 101u);
 }
 
 TEST_F(CliComputeTest, RefusesBadInputBeforeComputing) {
@@ -206,6 +212,10 @@ TEST_F(CliComputeTest, RefusesBadInputBeforeComputing) {
       {{(m_dir / "none.nmc").string()}, "none.nmc"},
       {{bad.string(), "--threads", "many"}, "--threads: \"many\""},
       {{bad.string(), "-o"}, "option -o needs a value"},
+      {{bad.string(), "--sampling", "fine"}, "--sampling: \"fine\" is not a sampling"},
+      {{bad.string(), "--tolerance", "0"}, "--tolerance: \"0\" is not a tolerance"},
+      {{bad.string(), "--tolerance", "nan"}, "--tolerance: \"nan\""},
+      {{bad.string(), "--sampling"}, "option --sampling needs a value"},
       {{"run-list", (m_dir / "none.mrl").string()}, "none.mrl"},
   };
   for (const auto& c : cases) {

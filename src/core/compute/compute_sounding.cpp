@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "compute/depth_fields.h"
+#include "compute/converged_kernel.h"
 #include "compute/depth_kernel.h"
 #include "compute/kernel_interpolation.h"
 #include "compute/result_files.h"
@@ -150,43 +151,86 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   if (setup->depthCount == 1) result.signalFile = withLastThreeReplaced(base, "dat");
 
   const FieldComponent component{options.fieldEntry, options.workingFolder};
+  result.sampling = options.sampling;
+  if (options.sampling == Sampling::Converged) {
+    if (auto message = ConvergedSupport(*setup)) {
+      result.message = *message;
+      return result;
+    }
+    if (!(options.tolerance > 0.0) || options.tolerance >= 1.0) {
+      result.message = "The tolerance must lie between 0 and 1";
+      return result;
+    }
+    // Every depth and pulse moment is computed.
+    setup->depthStep = 1;
+    setup->pulseStep = 1;
+    setup->depths = VisitedIndices(1, setup->depthCount);
+    setup->pulses = VisitedIndices(1, kGridPoints);
+  }
   const std::vector<std::size_t>& depths = setup->depths;
-
-  // Field phase.
-  ProgressCounter fieldBar(options.progress, true);
-  fieldBar.start(barMaximum(*setup) * (setup->separateReceiver ? 2 : 1));
-  std::vector<DepthField> fields(depths.size());
-  const RunResult fieldRun = runItems(
-      depths.size(), options.threads, options.stop,
-      [&] { return std::make_unique<DepthFieldWorker>(*setup, component); },
-      [&](DepthFieldWorker& worker, std::size_t i) {
-        const std::size_t z = depths[i];
-        if (!setup->inDepthWindow(z)) return true;
-        // A depth whose kernel is zero needs no field.
-        if (setup->depthFlag(z) != 0 && worker.compute(z, fields[i]) != 0) return false;
-        fieldBar.step();
-        if (setup->separateReceiver) fieldBar.step();
-        return true;
-      });
-  if (fieldRun.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
-  if (fieldRun.outcome == RunOutcome::Failed) return failedResult(std::move(result), fieldRun.message);
-
-  // Kernel phase.
-  ProgressCounter layerBar(options.progress, false);
-  layerBar.start(barMaximum(*setup));
   std::vector<DepthKernel> columns(depths.size());
-  const RunResult kernelRun = runItems(
-      depths.size(), options.threads, options.stop,
-      [&] { return std::make_unique<DepthKernelWorker>(*setup); },
-      [&](DepthKernelWorker& worker, std::size_t i) {
-        const std::size_t z = depths[i];
-        columns[i] = worker.compute(z, fields[i]);
-        fields[i] = DepthField{};
-        if (setup->inDepthWindow(z)) layerBar.step();
-        return true;
-      });
-  if (kernelRun.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
-  if (kernelRun.outcome == RunOutcome::Failed) return failedResult(std::move(result), kernelRun.message);
+
+  if (options.sampling == Sampling::Converged) {
+    ProgressCounter fieldBar(options.progress, true);
+    ProgressCounter layerBar(options.progress, false);
+    fieldBar.start(barMaximum(*setup));
+    layerBar.start(barMaximum(*setup));
+    const ResponseTable table(*setup, LargestDrive(*setup), options.threads);
+    std::vector<double> estimates(depths.size(), 0.0);
+    const RunResult run = runItems(
+        depths.size(), options.threads, options.stop,
+        [&] { return std::make_unique<ConvergedKernelWorker>(*setup, component, table, options.tolerance); },
+        [&](ConvergedKernelWorker& worker, std::size_t i) {
+          const std::size_t z = depths[i];
+          if (!setup->inDepthWindow(z)) return true;
+          ConvergedDepth d;
+          if (worker.compute(z, d) != 0) return false;
+          columns[i] = d.kernel;
+          estimates[i] = d.errorEstimate;
+          fieldBar.step();
+          layerBar.step();
+          return true;
+        });
+    if (run.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
+    if (run.outcome == RunOutcome::Failed) return failedResult(std::move(result), run.message);
+    for (const double e : estimates) result.errorEstimate = std::max(result.errorEstimate, e);
+  } else {
+
+    // Field phase.
+    ProgressCounter fieldBar(options.progress, true);
+    fieldBar.start(barMaximum(*setup) * (setup->separateReceiver ? 2 : 1));
+    std::vector<DepthField> fields(depths.size());
+    const RunResult fieldRun = runItems(
+        depths.size(), options.threads, options.stop,
+        [&] { return std::make_unique<DepthFieldWorker>(*setup, component); },
+        [&](DepthFieldWorker& worker, std::size_t i) {
+          const std::size_t z = depths[i];
+          if (!setup->inDepthWindow(z)) return true;
+          // A depth whose kernel is zero needs no field.
+          if (setup->depthFlag(z) != 0 && worker.compute(z, fields[i]) != 0) return false;
+          fieldBar.step();
+          if (setup->separateReceiver) fieldBar.step();
+          return true;
+        });
+    if (fieldRun.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
+    if (fieldRun.outcome == RunOutcome::Failed) return failedResult(std::move(result), fieldRun.message);
+
+    // Kernel phase.
+    ProgressCounter layerBar(options.progress, false);
+    layerBar.start(barMaximum(*setup));
+    const RunResult kernelRun = runItems(
+        depths.size(), options.threads, options.stop,
+        [&] { return std::make_unique<DepthKernelWorker>(*setup); },
+        [&](DepthKernelWorker& worker, std::size_t i) {
+          const std::size_t z = depths[i];
+          columns[i] = worker.compute(z, fields[i]);
+          fields[i] = DepthField{};
+          if (setup->inDepthWindow(z)) layerBar.step();
+          return true;
+        });
+    if (kernelRun.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
+    if (kernelRun.outcome == RunOutcome::Failed) return failedResult(std::move(result), kernelRun.message);
+  }
 
   // The kernel, and the entries between the visited ones.
   result.kernel = std::make_unique<KernelMatrix>();
@@ -197,8 +241,12 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
       kernel.im[p][depths[i]] = columns[i].im[p];
     }
   }
-  InterpolateAlongMoments(kernel, setup->grids.pulseMoments, setup->pulses, setup->pulseStep, depths);
-  if (setup->depthCount != 1) {
+  // (The converged scheme computes every entry.)
+  const bool classic = options.sampling == Sampling::Classic;
+  if (classic) {
+    InterpolateAlongMoments(kernel, setup->grids.pulseMoments, setup->pulses, setup->pulseStep, depths);
+  }
+  if (classic && setup->depthCount != 1) {
     InterpolateAlongDepths(kernel, setup->grids.depths, depths, setup->depthStep, setup->depthCount);
   }
 

@@ -20,8 +20,10 @@ PointSignal term(double rabi, double receiver, double detuning, double pulseSeco
 
 PointSignal PointResponse(double rabi, double receiver, double offset,
                           const PulseSettings& pulse) {
+  const double larmor = 2.0 * kPi * pulse.larmorFrequency + offset;
   const double twice = 2.0 * rabi;
-  const double blochSiegert = twice * twice / (4.0 * (2.0 * kPi * pulse.larmorFrequency + offset));
+  const double blochSiegert = pulse.physicalBlochSiegert ? rabi * rabi / (4.0 * larmor)
+                                                         : twice * twice / (4.0 * larmor);
   PointSignal sum = term(rabi, receiver, offset + blochSiegert, pulse.pulseSeconds);
   if (pulse.harmonicsCount > 1) {
     const PointSignal harmonic = term(rabi * kHarmonicAmplitude, receiver,

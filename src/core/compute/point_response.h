@@ -13,9 +13,15 @@
 // neglected); the receiver sees them with its amplitude |A| (T/A):
 //     S = sin(a) |A| w/W,      R = -(1 - cos a) |A| w d/W^2.
 // The offset of the fundamental term is the frequency offset of the pulse
-// plus the Bloch-Siegert shift of the counter-rotating part,
-//     d = dw + (2w)^2 / (4 (2 pi f + dw)),
-// f the Larmor frequency (Hz). Each of the h - 1 further terms (pulse
+// plus the Bloch-Siegert shift of the counter-rotating part. The linear
+// pulse field 2B cos(w0 t) splits into a co-rotating and a counter-rotating
+// field of amplitude B each; the counter-rotating one turns at -2 w0 in the
+// rotating frame and, to second order, shifts the resonance by
+//     w^2 / (4 (2 pi f + dw))                          (physical)
+// (f the Larmor frequency, Hz; a laboratory-frame Bloch simulation agrees,
+// see the tests). The classic scheme keeps the term of the first program,
+//     (2w)^2 / (4 (2 pi f + dw)) = w^2 / (2 pi f + dw),
+// four times the physical shift, so that earlier results can be reproduced. Each of the h - 1 further terms (pulse
 // harmonics) has the field w/6 and the offset dw + 2 pi 80 Hz, without the
 // Bloch-Siegert shift; they are equal, and their sum is added.
 //
@@ -33,6 +39,7 @@ struct PulseSettings {
   double larmorFrequency = 0.0;  // Hz
   double pulseSeconds = 0.0;     // s, the pulse duration
   int harmonicsCount = 1;        // h >= 1: the fundamental and h - 1 harmonic terms
+  bool physicalBlochSiegert = false;  // w^2/(4 w0) instead of the classic w^2/w0
 };
 
 struct PointSignal {

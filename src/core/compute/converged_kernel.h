@@ -1,0 +1,118 @@
+#pragma once
+// The converged kernel: every depth and every pulse moment integrated to a
+// tolerance, at a cost that does not grow with the pulse moment.
+//
+// Mathematics. The signal of a point is its receiver weight times a function
+// of the drive alone:
+//     s_q(x) = w(x) g_q(b(x)),   w = |A| e^{i turn},   b = |B| (T/A),
+// where A is the receiver's perpendicular field, B the part of the
+// transmitter's field that rotates with the spins, turn the phase turn of
+// the point (SignalTurn) and g_q the point response per unit receiver
+// amplitude at the current of pulse q (PointResponse with |A| = 1). So
+//     K(q, z) = C * integral of g_q(b) dmu(b),
+// mu the complex measure that the plane at depth z pushes forward onto b:
+// mu(b1, b2) = integral of w dS over the points with b1 < b <= b2.
+// mu does not depend on q: it is built once per depth, and each pulse
+// moment then costs one sum over the bins of b.
+//
+//   Bins: [0, b0] and log-spaced bins of ratio kBinRatio up to b_max (the
+//     last bin also takes anything above). Within a bin the density of mu is
+//     taken as uniform: the bin's mass times the average of g_q over the bin
+//     (ResponseTable, Gauss-Legendre on sub-intervals of at most one radian
+//     of flip), which stays exact however many times g_q oscillates across
+//     the bin (a Filon-type rule: no sampling of the oscillation is needed).
+//   Measure: the plane is cut into triangles on which b and w are linear.
+//     A triangle of area S with mean weight w spreads the mass w S over
+//     [b_min, b_max] with the triangular density of a linear function over a
+//     triangle (the exact push-forward of its area), so that a triangle
+//     across which the flip turns many times still counts right.
+//   Triangles: for each wire polygon (one per loop, two for the eights,
+//     each around its own centre c), the wedge of edge P_k -> P_k+1 is
+//     parametrised as c + rho (P_k + t (P_k+1 - P_k) - c), t in [0, 1],
+//     rho >= 0: the wire lies at rho = 1 for every t, and lines of constant
+//     rho run parallel to it. Nodes in rho crowd towards the wire with a
+//     first step proportional to the depth below the wire (the field there
+//     varies on that scale), nodes in t towards the corners. The eights'
+//     lobes take the half-planes x >= 0 and x < 0 of their own frame; the
+//     domain is the disc of the loop's polar grid.
+//   Field at a point: the Biot-Savart field of the loop's wire in free space
+//     (biot_savart.h, exact at every point) plus the earth's part, the
+//     component's field minus that static field at the nodes of the polar
+//     grid, interpolated with four-point Lagrange stencils in radius and
+//     angle (the earth's part varies on the scale of the skin depth, not of
+//     the distance to the wire). The loop is turned by its exact azimuth.
+//   Error control: each depth is integrated on two lattices, the second
+//     finer by sqrt(2) in both directions; when the two differ by more than
+//     the tolerance (relative to the depth's largest |K|), finer lattices
+//     follow, up to kMaxLevel. The last difference is the error estimate.
+//
+// The point response uses the physical Bloch-Siegert shift w^2/(4 w0).
+//
+// Not handled here: sloping ground (BuildSoundingSetup callers check
+// ConvergedSupport first).
+
+#include <complex>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compute/depth_kernel.h"
+#include "compute/sounding_setup.h"
+#include "numerics/field_slice.h"
+
+namespace kvo::core {
+
+inline constexpr double kDefaultTolerance = 1e-3;
+
+// Why the converged scheme cannot compute `setup`, or nothing.
+std::optional<std::string> ConvergedSupport(const SoundingSetup& setup);
+
+// The point response per unit receiver amplitude, averaged over bins of the
+// drive b (T/A), for every pulse moment.
+class ResponseTable {
+ public:
+  static constexpr double kBinRatio = 1.003;
+
+  // Bins up to bHigh (T/A); the first bin is [0, bHigh * 1e-9].
+  ResponseTable(const SoundingSetup& setup, double bHigh, int threads);
+
+  std::size_t binCount() const { return m_edges.size() - 1; }
+  std::size_t binOf(double b) const;
+  double edge(std::size_t k) const { return m_edges[k]; }  // k = 0..binCount()
+  // Averages for pulse index p, binCount() entries.
+  const std::complex<double>* row(std::size_t p) const { return &m_values[p * binCount()]; }
+
+ private:
+  std::vector<double> m_edges;
+  std::vector<std::complex<double>> m_values;
+  double m_low = 0.0;
+  double m_logRatio = 0.0;
+};
+
+// The largest drive any depth of `setup` can see, T/A: a bound for the
+// response table.
+double LargestDrive(const SoundingSetup& setup);
+
+struct ConvergedDepth {
+  DepthKernel kernel;
+  double errorEstimate = 0.0;  // relative to the depth's largest |K|
+  int level = 0;               // of the lattice used
+};
+
+class ConvergedKernelWorker {
+ public:
+  ConvergedKernelWorker(const SoundingSetup& setup, const FieldComponent& component,
+                        const ResponseTable& table, double tolerance);
+  ~ConvergedKernelWorker();
+
+  // The kernel of depth index z: 0, or 1 when the field component failed.
+  int compute(std::size_t z, ConvergedDepth& out);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace kvo::core

@@ -1,0 +1,29 @@
+#pragma once
+// The static magnetic field of a closed wire polygon in free space
+// (Biot-Savart), in closed form per straight segment.
+//
+// For a segment from a to b carrying a unit current from a to b, and a point
+// p with r1 = p - a, r2 = p - b, u = (b - a)/|b - a| and the perpendicular
+// d = r1 - (r1.u) u from the segment's line to p:
+//     H = (u x d) / (4 pi |d|^2) * (r1.u/|r1| - r2.u/|r2|)      (A/m per A).
+// This is the free-space part of the loop field that dominates next to the
+// wire, where the field varies on the scale of the distance to the wire;
+// the earth's part beside it varies on the scale of the skin depth.
+//
+// Frame: any right-handed frame (x, y, z); the current runs in the order of
+// the vertices. A point on a segment's line (|d| = 0) gets no field from that
+// segment.
+
+#include <span>
+
+#include "numerics/perpendicular_field.h"
+
+namespace kvo::core {
+
+using Point3 = std::array<double, 3>;
+
+// The field at p of the polygon vertices[0] -> vertices[1] -> ... ->
+// vertices[n-1] (n - 1 segments; a closed loop repeats its first vertex).
+FieldVector BiotSavartField(std::span<const Point3> vertices, const Point3& p);
+
+}  // namespace kvo::core
