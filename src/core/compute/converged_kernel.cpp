@@ -1,9 +1,12 @@
 #include "compute/converged_kernel.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <array>
 #include <cmath>
 #include <thread>
+#include <cstdio>
+#include <cstdlib>
 
 #include "compute/point_response.h"
 #include "numerics/biot_savart.h"
@@ -18,43 +21,24 @@ using Complex = std::complex<double>;
 
 constexpr int kMaxLevel = 4;
 constexpr double kLowBinFraction = 1e-9;
+// The earth's part of the field: radial nodes per interval of the polar
+// grid, and points per call of the component.
+constexpr int kRemainderDivisions = 2;
+constexpr std::size_t kPointsPerCall = 190;
 // Lattice: first step at the wire, in units of the depth below the wire,
 // growth of the steps, largest step (in apothems), and the same along the
 // edges (in edge lengths).
-constexpr double kWireStep = 0.03;
-constexpr double kRadialGrowth = 0.3;
-constexpr double kRadialLargest = 0.1;
-constexpr double kCornerStep = 0.3;
-constexpr double kAlongGrowth = 0.6;
-constexpr double kAlongLargest = 0.12;
+const double kWireStep = std::getenv("kWireStep") ? std::atof(std::getenv("kWireStep")) : 0.03;
+const double kRadialGrowth = std::getenv("kRadialGrowth") ? std::atof(std::getenv("kRadialGrowth")) : 0.3;
+const double kRadialLargest = std::getenv("kRadialLargest") ? std::atof(std::getenv("kRadialLargest")) : 0.1;
+const double kCornerStep = std::getenv("kCornerStep") ? std::atof(std::getenv("kCornerStep")) : 0.3;
+const double kAlongGrowth = std::getenv("kAlongGrowth") ? std::atof(std::getenv("kAlongGrowth")) : 0.6;
+const double kPhaseStep = std::getenv("kPhaseStep") ? std::atof(std::getenv("kPhaseStep")) : 0.05;
+const double kWeightStep = std::getenv("kWeightStep") ? std::atof(std::getenv("kWeightStep")) : 1e-3;
+const double kAlongLargest = std::getenv("kAlongLargest") ? std::atof(std::getenv("kAlongLargest")) : 0.12;
 // Shallowest depth the converged scheme integrates (m): at the wires' own
 // depth the plane's integral diverges.
 constexpr double kShallowestDepth = 0.03;
-
-struct GaussRule {
-  std::array<double, 6> x{};
-  std::array<double, 6> w{};
-  int n = 0;
-};
-
-// Gauss-Legendre rules on [-1, 1].
-const GaussRule& gaussRule(int n) {
-  static const GaussRule two{{-0.5773502691896257, 0.5773502691896257}, {1.0, 1.0}, 2};
-  static const GaussRule three{{-0.7745966692414834, 0.0, 0.7745966692414834},
-                               {0.5555555555555556, 0.8888888888888888, 0.5555555555555556},
-                               3};
-  static const GaussRule six{{-0.9324695142031521, -0.6612093864662645, -0.2386191860831969,
-                              0.2386191860831969, 0.6612093864662645, 0.9324695142031521},
-                             {0.1713244923791704, 0.3607615730481386, 0.4679139345726910,
-                              0.4679139345726910, 0.3607615730481386, 0.1713244923791704},
-                             6};
-  return n == 2 ? two : (n == 3 ? three : six);
-}
-
-Complex unitResponse(double b, double current, double offset, const PulseSettings& pulse) {
-  const PointSignal s = PointResponse(kGyromagneticRatio * b * current, 1.0, offset, pulse);
-  return {s.inPhase, s.quadrature};
-}
 
 PulseSettings physicalPulse(const SoundingSetup& setup) {
   PulseSettings pulse;
@@ -67,6 +51,63 @@ PulseSettings physicalPulse(const SoundingSetup& setup) {
 
 double pulseCurrent(const SoundingSetup& setup, std::size_t p) {
   return setup.tx.turns * setup.grids.pulseMoments[p] / setup.grids.pulseDuration;
+}
+
+
+// One term of the point response per unit receiver amplitude at one drive:
+//     g = a1 sin(theta) + i a2 (1 - cos theta),
+// theta = W tau, a1 = w/W, a2 = -w d/W^2 (point_response.h).
+struct ResponseTerm {
+  double theta = 0.0;
+  double a1 = 0.0;
+  double a2 = 0.0;
+};
+
+ResponseTerm responseTerm(double rabi, double detuning, double seconds) {
+  const double big = std::sqrt(rabi * rabi + detuning * detuning);
+  if (big == 0.0) return {};
+  return {big * seconds, rabi / big, -rabi * detuning / (big * big)};
+}
+
+struct EdgeTerms {
+  ResponseTerm fundamental;
+  ResponseTerm harmonic;
+};
+
+// The terms at drive b (T/A): the fundamental with the physical
+// Bloch-Siegert shift, each harmonic with w/6 and the 80 Hz offset.
+EdgeTerms edgeTerms(double b, double current, double offset, const PulseSettings& pulse) {
+  const double rabi = kGyromagneticRatio * b * current;
+  const double larmor = 2.0 * kPi * pulse.larmorFrequency + offset;
+  EdgeTerms t;
+  t.fundamental = responseTerm(rabi, offset + rabi * rabi / (4.0 * larmor), pulse.pulseSeconds);
+  t.harmonic = responseTerm(rabi * kHarmonicAmplitude, offset + 2.0 * kPi * kHarmonicOffset, pulse.pulseSeconds);
+  return t;
+}
+
+// Integral over s in [0, 1] of (A0 + (A1 - A0) s) e^{i (theta0 + D s)}, D =
+// theta1 - theta0 (Filon: exact for a linear amplitude and phase).
+Complex filon(double a0, double a1, double theta0, double theta1) {
+  const double d = theta1 - theta0;
+  Complex i0, i1;
+  if (std::fabs(d) < 1e-2) {
+    const double d2 = d * d;
+    i0 = {1.0 - d2 / 6.0 + d2 * d2 / 120.0, d / 2.0 - d2 * d / 24.0};
+    i1 = {0.5 - d2 / 8.0 + d2 * d2 / 144.0, d / 3.0 - d2 * d / 30.0};
+  } else {
+    const Complex e = std::polar(1.0, d);
+    const Complex id{0.0, d};
+    i0 = (e - 1.0) / id;
+    i1 = e / id + (e - 1.0) / (d * d);
+  }
+  return std::polar(1.0, theta0) * (a0 * i0 + (a1 - a0) * i1);
+}
+
+// The average of one term over a bin from its values at the bin's edges.
+Complex binAverage(const ResponseTerm& lo, const ResponseTerm& hi) {
+  const Complex sinPart = filon(lo.a1, hi.a1, lo.theta, hi.theta);
+  const Complex cosPart = filon(lo.a2, hi.a2, lo.theta, hi.theta);
+  return {sinPart.imag(), 0.5 * (lo.a2 + hi.a2) - cosPart.real()};
 }
 
 }  // namespace
@@ -105,39 +146,18 @@ ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, int threa
   m_values.assign(kGridPoints * bins, Complex{});
 
   const PulseSettings pulse = physicalPulse(setup);
-  const double larmor = 2.0 * kPi * setup.grids.larmorFrequency;
   const auto fillRow = [&](std::size_t p) {
     const double current = pulseCurrent(setup, p);
     const double offset = setup.shift.offsets[p];
-    const double perDrive = kGyromagneticRatio * current * pulse.pulseSeconds;  // flip per T/A
+    std::vector<EdgeTerms> edges(m_edges.size());
+    for (std::size_t k = 0; k < m_edges.size(); ++k) edges[k] = edgeTerms(m_edges[k], current, offset, pulse);
+    const double harmonics = static_cast<double>(pulse.harmonicsCount - 1);
     Complex* row = &m_values[p * bins];
     for (std::size_t k = 0; k < bins; ++k) {
-      const double lo = m_edges[k];
-      const double hi = m_edges[k + 1];
-      // Upper bound of the change of the flip angle across the bin: the
-      // Bloch-Siegert shift makes the nutation rate grow by up to w/(2 w0).
-      const double rabiHigh = kGyromagneticRatio * current * hi;
-      const double span = perDrive * (hi - lo) * (1.0 + rabiHigh / (2.0 * larmor));
-      int n = 6;
-      std::size_t pieces = 1;
-      if (span < 0.05) {
-        n = 2;
-      } else if (span < 0.5) {
-        n = 3;
-      } else {
-        pieces = static_cast<std::size_t>(std::ceil(span));
-      }
-      const GaussRule& rule = gaussRule(n);
-      const double width = (hi - lo) / static_cast<double>(pieces);
-      Complex sum{};
-      for (std::size_t i = 0; i < pieces; ++i) {
-        const double mid = lo + (static_cast<double>(i) + 0.5) * width;
-        for (int j = 0; j < rule.n; ++j) {
-          sum += rule.w[j] * unitResponse(mid + 0.5 * width * rule.x[j], current, offset, pulse);
-        }
-      }
-      // The average: (1/(hi - lo)) * sum over pieces of (width/2) sum w f.
-      row[k] = sum * (0.5 / static_cast<double>(pieces));
+      const EdgeTerms& lo = edges[k];
+      const EdgeTerms& hi = edges[k + 1];
+      row[k] = binAverage(lo.fundamental, hi.fundamental);
+      if (harmonics > 0.0) row[k] += harmonics * binAverage(lo.harmonic, hi.harmonic);
     }
   };
   const int workers = std::max(1, std::min(threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency()),
@@ -163,26 +183,76 @@ namespace {
 
 using RemainderRow = std::array<double, 6>;  // re x, y, z, im x, y, z
 
-// The earth's part of one loop's field at one depth on the loop's polar
-// grid, in the loop's own frame (before its azimuth).
+// The earth's part of one loop's field at one depth, in the loop's own
+// frame (before its azimuth): the component's field minus the wire's
+// static field, on rays of a fundamental sector of the loop's symmetry
+// (the circle's 30-gon: the ray through a corner, turned to every angle;
+// the square: 0 to pi/4, mirrored across the diagonal and the axes; the
+// eights: 0 to pi/2, mirrored across the axes) at radii twice as dense as
+// the loop's polar grid. Mirrors (see numerics/field_slice.h): y -> -y
+// gives (Hx, -Hy, Hz) for every loop; x -> -x gives (-Hx, Hy, Hz) for a
+// single loop and (Hx, -Hy, -Hz) for an eight; the square's diagonal swaps
+// Hx and Hy.
 struct LoopRemainder {
-  const SurfaceGrid* grid = nullptr;
-  bool circle = false;
-  std::size_t angleCount = 0;
-  std::vector<RemainderRow> model;      // [angle * kSlicePoints + radius]
+  int type = 1;
+  std::vector<double> radii;            // m
+  std::size_t lastAngle = 0;            // the sector's rays are k * step, k = 0..lastAngle
+  double step = 0.0;                    // rad
+  std::vector<RemainderRow> model;      // [angle * radii.size() + radius]
   std::vector<RemainderRow> reference;  // the same, elliptical split only
   std::vector<Point3> wire;             // as the component sees it (single precision)
+  BiotSavartWire staticField;           // of that wire
   double cosAz = 1.0, sinAz = 0.0;      // loop frame -> common frame
   double centreX = 0.0, centreY = 0.0;  // in the common frame
 
-  // Lagrange stencils: radial start and weights, angular nodes and weights.
-  bool stencil(double r, double phi, std::size_t& start, std::array<double, 4>& wr,
-               std::array<std::size_t, 4>& ka, std::array<double, 4>& wa) const {
-    const auto& radii = grid->radii;
-    if (r > radii[kSlicePoints - 1]) return false;
+  bool circle() const { return type == 1; }
+  bool square() const { return type == 2; }
+
+  static RemainderRow mirrorY(RemainderRow v) {
+    v[1] = -v[1];
+    v[4] = -v[4];
+    return v;
+  }
+  RemainderRow mirrorX(RemainderRow v) const {
+    if (type <= 2) {
+      v[0] = -v[0];
+      v[3] = -v[3];
+    } else {
+      v[1] = -v[1];
+      v[4] = -v[4];
+      v[2] = -v[2];
+      v[5] = -v[5];
+    }
+    return v;
+  }
+  static RemainderRow diagonal(RemainderRow v) {
+    std::swap(v[0], v[1]);
+    std::swap(v[3], v[4]);
+    return v;
+  }
+
+  // Ray k of the whole circle of rays, from the sector's.
+  RemainderRow ray(const std::vector<RemainderRow>& rows, long k, std::size_t i) const {
+    const std::size_t n = radii.size();
+    const long last = static_cast<long>(lastAngle);
+    if (k < 0) return mirrorY(ray(rows, -k, i));
+    if (k > last) {
+      const RemainderRow v = ray(rows, 2 * last - k, i);
+      return square() ? diagonal(v) : mirrorX(v);
+    }
+    return rows[static_cast<std::size_t>(k) * n + i];
+  }
+
+  RemainderRow interpolate(const std::vector<RemainderRow>& rows, double x, double y) const {
+    RemainderRow v{};
+    const double r = std::hypot(x, y);
+    if (r > radii.back()) return v;
+    // Radial stencil: four nodes around r.
+    const std::size_t n = radii.size();
     const std::size_t upper = static_cast<std::size_t>(std::upper_bound(radii.begin(), radii.end(), r) - radii.begin());
-    const std::size_t i = upper == 0 ? 0 : upper - 1;
-    start = std::min<std::size_t>(i == 0 ? 0 : i - 1, kSlicePoints - 4);
+    const std::size_t i0 = upper == 0 ? 0 : upper - 1;
+    const std::size_t start = std::min<std::size_t>(i0 == 0 ? 0 : i0 - 1, n - 4);
+    std::array<double, 4> wr{};
     for (std::size_t a = 0; a < 4; ++a) {
       double w = 1.0;
       for (std::size_t b = 0; b < 4; ++b) {
@@ -190,54 +260,42 @@ struct LoopRemainder {
       }
       wr[a] = w;
     }
-    if (circle) return true;
-    const std::size_t distinct = angleCount - 1;
-    const double step = 2.0 * kPi / static_cast<double>(distinct);
-    double u = phi / step;
-    u -= std::floor(u / static_cast<double>(distinct)) * static_cast<double>(distinct);
+    if (circle()) {
+      for (std::size_t a = 0; a < 4; ++a) {
+        for (std::size_t c = 0; c < 6; ++c) v[c] += wr[a] * rows[start + a][c];
+      }
+      const double c = r > 0.0 ? x / r : 1.0;
+      const double sn = r > 0.0 ? y / r : 0.0;
+      return {c * v[0] - sn * v[1], sn * v[0] + c * v[1], v[2], c * v[3] - sn * v[4], sn * v[3] + c * v[4], v[5]};
+    }
+    // Fold the point into the sector, interpolate there, unfold the field.
+    const bool flipX = x < 0.0, flipY = y < 0.0;
+    double fx = std::fabs(x), fy = std::fabs(y);
+    const bool swapped = square() && fy > fx;
+    if (swapped) std::swap(fx, fy);
+    const double u = std::atan2(fy, fx) / step;
     const double k0 = std::floor(u);
     const double f = u - k0;
-    // Cubic Lagrange on the uniform nodes -1, 0, 1, 2.
-    wa = {-f * (f - 1.0) * (f - 2.0) / 6.0, (f + 1.0) * (f - 1.0) * (f - 2.0) / 2.0,
-          -(f + 1.0) * f * (f - 2.0) / 2.0, (f + 1.0) * f * (f - 1.0) / 6.0};
-    const auto base = static_cast<std::size_t>(k0) + distinct;
-    for (std::size_t a = 0; a < 4; ++a) ka[a] = (base + a - 1) % distinct;
-    return true;
+    const std::array<double, 4> wa{-f * (f - 1.0) * (f - 2.0) / 6.0, (f + 1.0) * (f - 1.0) * (f - 2.0) / 2.0,
+                                   -(f + 1.0) * f * (f - 2.0) / 2.0, (f + 1.0) * f * (f - 1.0) / 6.0};
+    for (std::size_t b = 0; b < 4; ++b) {
+      const long k = static_cast<long>(k0) + static_cast<long>(b) - 1;
+      for (std::size_t a = 0; a < 4; ++a) {
+        const RemainderRow node = ray(rows, k, start + a);
+        const double w = wa[b] * wr[a];
+        for (std::size_t c = 0; c < 6; ++c) v[c] += w * node[c];
+      }
+    }
+    if (swapped) v = diagonal(v);
+    if (flipY) v = mirrorY(v);
+    if (flipX) v = mirrorX(v);
+    return v;
   }
 
   ComplexField fieldAt(const std::vector<RemainderRow>& rows, double x, double y, double z) const {
-    const FieldVector stat = BiotSavartField(wire, {x, y, z});
-    ComplexField h{stat, {0.0, 0.0, 0.0}};
-    const double r = std::hypot(x, y);
-    const double phi = std::atan2(y, x);
-    std::size_t start = 0;
-    std::array<double, 4> wr{}, wa{};
-    std::array<std::size_t, 4> ka{};
-    if (stencil(r, phi, start, wr, ka, wa)) {
-      RemainderRow v{};
-      if (circle) {
-        for (std::size_t a = 0; a < 4; ++a) {
-          const RemainderRow& n = rows[start + a];
-          for (std::size_t c = 0; c < 6; ++c) v[c] += wr[a] * n[c];
-        }
-        const double c = r > 0.0 ? x / r : 1.0;
-        const double s = r > 0.0 ? y / r : 0.0;
-        v = {c * v[0] - s * v[1], s * v[0] + c * v[1], v[2], c * v[3] - s * v[4], s * v[3] + c * v[4], v[5]};
-      } else {
-        for (std::size_t b = 0; b < 4; ++b) {
-          for (std::size_t a = 0; a < 4; ++a) {
-            const double w = wa[b] * wr[a];
-            const RemainderRow& n = rows[ka[b] * kSlicePoints + start + a];
-            for (std::size_t c = 0; c < 6; ++c) v[c] += w * n[c];
-          }
-        }
-      }
-      for (std::size_t c = 0; c < 3; ++c) {
-        h.re[c] += v[c];
-        h.im[c] += v[c + 3];
-      }
-    }
-    return h;
+    const FieldVector stat = staticField.at({x, y, z});
+    const RemainderRow v = interpolate(rows, x, y);
+    return {{stat[0] + v[0], stat[1] + v[1], stat[2] + v[2]}, {v[3], v[4], v[5]}};
   }
 
   // Into the common frame.
@@ -258,20 +316,26 @@ std::vector<Point3> singlePrecisionWire(const LoopWireShape& wire) {
   return out;
 }
 
-// A wire polygon of the lattice: closed vertex list around its centre, and
-// the half-plane it keeps (eights: +1 x >= 0, -1 x < 0; 0 the whole plane).
+// A wire polygon of the lattice: closed vertex list around its centre, in
+// the transmitter's own frame, and the half-plane its wedges keep (the
+// eights' lobes: points p with normal . p >= offset; a zero normal keeps
+// the whole plane). `receiver` marks the receiver's polygons.
 struct WirePolygon {
   std::vector<std::array<double, 2>> vertices;
   double cx = 0.0, cy = 0.0;
-  int side = 0;
+  double nx = 0.0, ny = 0.0, offset = 0.0;
+  bool receiver = false;
 };
 
-std::vector<WirePolygon> wirePolygons(const LoopWireShape& wire, int type) {
+// The polygons of a wire (one, or an eight's two lobes), moved by the turn
+// (cos, sin) and then the shift (sx, sy).
+std::vector<WirePolygon> wirePolygons(const LoopWireShape& wire, int type, double c, double s,
+                                      double sx, double sy, bool receiver) {
   const auto vertex = [&](int i) {
-    return std::array<double, 2>{wire.vertices[static_cast<std::size_t>(i)][0],
-                                 wire.vertices[static_cast<std::size_t>(i)][1]};
+    const auto& v = wire.vertices[static_cast<std::size_t>(i)];
+    return std::array<double, 2>{c * v[0] - s * v[1] + sx, s * v[0] + c * v[1] + sy};
   };
-  const auto closed = [&](int first, int last, int side) {
+  const auto closed = [&](int first, int last, double side) {
     WirePolygon p;
     for (int i = first; i <= last; ++i) p.vertices.push_back(vertex(i));
     const std::size_t distinct = p.vertices.size() - 1;
@@ -279,13 +343,34 @@ std::vector<WirePolygon> wirePolygons(const LoopWireShape& wire, int type) {
       p.cx += p.vertices[i][0] / static_cast<double>(distinct);
       p.cy += p.vertices[i][1] / static_cast<double>(distinct);
     }
-    p.side = side;
+    p.nx = side * c;
+    p.ny = side * s;
+    p.offset = p.nx * sx + p.ny * sy;
+    p.receiver = receiver;
     return p;
   };
-  const int s = wire.segmentCount;
-  if (type <= 2) return {closed(0, s, 0)};
-  const int k = (s - 2) / 2;
-  return {closed(0, k, +1), closed(k + 1, 2 * k + 1, -1)};
+  const int n = wire.segmentCount;
+  if (type <= 2) return {closed(0, n, 0.0)};
+  const int k = (n - 2) / 2;
+  return {closed(0, k, 1.0), closed(k + 1, 2 * k + 1, -1.0)};
+}
+
+// Shortest distance (m) from (x, y) to the polygons of one loop, horizontally.
+double distanceToWire(const std::vector<WirePolygon>& polygons, bool receiver, double x, double y) {
+  double best = 1e300;
+  for (const WirePolygon& poly : polygons) {
+    if (poly.receiver != receiver) continue;
+    for (std::size_t k = 0; k + 1 < poly.vertices.size(); ++k) {
+      const auto& a = poly.vertices[k];
+      const auto& b = poly.vertices[k + 1];
+      const double ex = b[0] - a[0], ey = b[1] - a[1];
+      const double len2 = ex * ex + ey * ey;
+      double f = len2 > 0.0 ? ((x - a[0]) * ex + (y - a[1]) * ey) / len2 : 0.0;
+      f = std::clamp(f, 0.0, 1.0);
+      best = std::min(best, std::hypot(x - a[0] - f * ex, y - a[1] - f * ey));
+    }
+  }
+  return best;
 }
 
 // Nodes from `from` towards `to` with the first step `first`, growing by
@@ -315,6 +400,105 @@ struct NodeValue {
 
 }  // namespace
 
+// The nodes of one ray of a wedge (a column of the lattice), and values
+// between them: b^-2 and w/b are smooth across the wire (for a line current
+// b^-2 is a quadratic in the distance, and w/b the ratio of two fields of
+// the same wire), so both are interpolated with Lagrange stencils of up to
+// four nodes and b, w recovered from them; next to a zero of b (where b^-2
+// is not smooth) the values are linear between the two nodes.
+struct Column {
+  double cx = 0.0, cy = 0.0, dx = 0.0, dy = 0.0;  // point = c + rho d
+  std::vector<double> rho;
+  std::vector<NodeValue> nodes;
+  std::vector<double> inverseSquare;  // b^-2, 0 where b = 0
+  std::vector<Complex> ratio;         // w / b
+
+  void clear() {
+    rho.clear();
+    nodes.clear();
+    inverseSquare.clear();
+    ratio.clear();
+  }
+  std::size_t size() const { return nodes.size(); }
+  void add(double r, const NodeValue& v) {
+    rho.push_back(r);
+    nodes.push_back(v);
+    inverseSquare.push_back(v.drive > 0.0 ? 1.0 / (v.drive * v.drive) : 0.0);
+    ratio.push_back(v.drive > 0.0 ? v.weight / v.drive : Complex{});
+  }
+
+  // The value at fraction f of interval j (nodes j, j + 1).
+  NodeValue at(std::size_t j, double f) const {
+    const std::size_t n = nodes.size();
+    if (j + 1 >= n) return nodes[n - 1];
+    const double r = rho[j] + f * (rho[j + 1] - rho[j]);
+    NodeValue v;
+    v.x = cx + r * dx;
+    v.y = cy + r * dy;
+    const std::size_t lo = j == 0 ? 0 : j - 1;
+    const std::size_t hi = std::min(n - 1, j + 2);
+    double smallest = 1e300, largest = 0.0;
+    for (std::size_t i = lo; i <= hi; ++i) {
+      smallest = std::min(smallest, nodes[i].drive);
+      largest = std::max(largest, nodes[i].drive);
+    }
+    if (smallest > 0.0 && largest < 30.0 * smallest) {
+      double u = 0.0;
+      Complex q{};
+      for (std::size_t i = lo; i <= hi; ++i) {
+        double w = 1.0;
+        for (std::size_t k = lo; k <= hi; ++k) {
+          if (k != i) w *= (r - rho[k]) / (rho[i] - rho[k]);
+        }
+        u += w * inverseSquare[i];
+        q += w * ratio[i];
+      }
+      if (u > 0.0) {
+        v.drive = 1.0 / std::sqrt(u);
+        v.weight = q * v.drive;
+        return v;
+      }
+    }
+    v.drive = nodes[j].drive + f * (nodes[j + 1].drive - nodes[j].drive);
+    v.weight = nodes[j].weight + f * (nodes[j + 1].weight - nodes[j].weight);
+    return v;
+  }
+
+  // How many parts interval j needs so that b and w are linear on each to
+  // the allowed deviations: the flip's deviation (rad) counts in full where
+  // a part turns the flip by less than a radian, and in proportion where it
+  // turns it by more (there the part's signal cancels itself and so does
+  // its error).
+  int divisions(std::size_t j, double phaseScale, double phaseStep, double weightStep) const {
+    if (j + 1 >= nodes.size()) return 1;
+    const NodeValue mid = at(j, 0.5);
+    const NodeValue& a = nodes[j];
+    const NodeValue& b = nodes[j + 1];
+    const double dev = std::fabs(mid.drive - 0.5 * (a.drive + b.drive)) * phaseScale;
+    const double span = std::fabs(b.drive - a.drive) * phaseScale;
+    double m = std::ceil(std::sqrt(dev / phaseStep));
+    if (span > 0.0) {
+      const double turning = std::ceil(dev / (span * phaseStep));
+      if (turning < span) m = std::min(m, std::max(turning, 1.0));
+    }
+    const double size = std::max(std::abs(a.weight), std::abs(b.weight));
+    if (size > 0.0) {
+      const double wdev = std::abs(mid.weight - 0.5 * (a.weight + b.weight)) / size;
+      m = std::max(m, std::ceil(std::sqrt(wdev / weightStep)));
+    }
+    return static_cast<int>(std::clamp(m, 1.0, 512.0));
+  }
+
+  void subNodes(std::size_t j, int m, std::vector<NodeValue>& out) const {
+    out.resize(static_cast<std::size_t>(m) + 1);
+    for (int k = 0; k <= m; ++k) out[static_cast<std::size_t>(k)] = at(j, static_cast<double>(k) / m);
+    if (j + 1 < nodes.size()) {
+      out.front() = nodes[j];
+      out.back() = nodes[j + 1];
+    }
+  }
+};
+
 struct ConvergedKernelWorker::Impl {
   const SoundingSetup& setup;
   const FieldComponent& component;
@@ -325,6 +509,7 @@ struct ConvergedKernelWorker::Impl {
   LoopRemainder tx, rx;
   std::vector<WirePolygon> polygons;
   double discRadius = 0.0;
+  double largestFlipPerDrive = 0.0;  // rad per T/A at the largest current
   std::vector<TargetOutline> outlines;
   std::vector<Complex> mass;
   std::size_t massLow = 0, massHigh = 0;
@@ -335,20 +520,41 @@ struct ConvergedKernelWorker::Impl {
     scale = static_cast<double>(s.rx.turns) * 0.5 * kMagnetisationFactor * kPi * f * f;
     setUpLoop(tx, s.txGrid, s.txWire, s.tx.type, s.txAzimuth, 0.0, 0.0);
     if (s.separateReceiver) setUpLoop(rx, s.rxGrid, s.rxWire, s.rx.type, s.rxAzimuth, s.rxCentreX, s.rxCentreY);
-    polygons = wirePolygons(s.txWire, s.tx.type);
+    polygons = wirePolygons(s.txWire, s.tx.type, 1.0, 0.0, 0.0, 0.0, false);
+    if (s.separateReceiver) {
+      // The receiver's wire in the transmitter's frame.
+      const double turn = degreesToRadians(s.rxAzimuth - s.txAzimuth);
+      const double sx = tx.cosAz * s.rxCentreX + tx.sinAz * s.rxCentreY;
+      const double sy = -tx.sinAz * s.rxCentreX + tx.cosAz * s.rxCentreY;
+      const auto more = wirePolygons(s.rxWire, s.rx.type, std::cos(turn), std::sin(turn), sx, sy, true);
+      polygons.insert(polygons.end(), more.begin(), more.end());
+    }
     discRadius = s.txGrid.radii[kSlicePoints - 1];
     if (s.separateReceiver) {
       discRadius = std::max(discRadius, std::hypot(s.rxCentreX, s.rxCentreY) + s.rxGrid.radii[kSlicePoints - 1]);
     }
     mass.assign(table.binCount(), Complex{});
+    for (std::size_t p = 0; p < kGridPoints; ++p) {
+      largestFlipPerDrive = std::max(largestFlipPerDrive, kGyromagneticRatio * pulseCurrent(s, p) *
+                                                               s.grids.pulseDuration * kMillisecond);
+    }
   }
 
   static void setUpLoop(LoopRemainder& loop, const SurfaceGrid& grid, const LoopWireShape& wire, int type,
                         double azimuthDegrees, double cx, double cy) {
-    loop.grid = &grid;
-    loop.circle = type == 1;
-    loop.angleCount = static_cast<std::size_t>(grid.angleCount);
+    loop.type = type;
+    loop.radii.clear();
+    for (std::size_t i = 0; i + 1 < kSlicePoints; ++i) {
+      for (int k = 0; k < kRemainderDivisions; ++k) {
+        loop.radii.push_back(grid.radii[i] + (grid.radii[i + 1] - grid.radii[i]) * k / kRemainderDivisions);
+      }
+    }
+    loop.radii.push_back(grid.radii[kSlicePoints - 1]);
+    const std::size_t quarter = static_cast<std::size_t>(grid.angleCount - 1) / 4;
+    loop.lastAngle = type == 1 ? 0 : (type == 2 ? quarter / 2 : quarter);
+    loop.step = 2.0 * kPi / static_cast<double>(grid.angleCount - 1);
     loop.wire = singlePrecisionWire(wire);
+    loop.staticField = BiotSavartWire(loop.wire);
     const double az = degreesToRadians(azimuthDegrees);
     loop.cosAz = std::cos(az);
     loop.sinAz = std::sin(az);
@@ -374,42 +580,78 @@ struct ConvergedKernelWorker::Impl {
   }
 
   int fillRemainder(LoopRemainder& loop, bool receiver, double depth) {
-    const SliceSetup s = sliceOf(receiver);
-    if (FillFieldSlice(*slice, s, depth) != 0) return 1;
-    const std::size_t angles = loop.circle ? 1 : loop.angleCount;
-    const auto fill = [&](std::vector<RemainderRow>& rows, std::size_t slot) {
-      rows.assign(angles * kSlicePoints, RemainderRow{});
-      for (std::size_t k = 0; k < angles; ++k) {
-        const double phi = loop.grid->angles[k];
-        for (std::size_t i = 0; i < kSlicePoints; ++i) {
-          const double r = loop.grid->radii[i];
+    const LoopWireShape& shape = receiver ? setup.rxWire : setup.txWire;
+    std::vector<SpaceVector> wire(static_cast<std::size_t>(shape.segmentCount) + 1);
+    for (std::size_t i = 0; i < wire.size(); ++i) wire[i] = {shape.vertices[i][0], shape.vertices[i][1], shape.vertices[i][2]};
+    const std::size_t n = loop.radii.size();
+    const bool withReference = !receiver && setup.elliptical;
+    const LayerArrays reference = ReferenceLayers(setup.layers);
+    loop.model.assign((loop.lastAngle + 1) * n, RemainderRow{});
+    loop.reference.assign(withReference ? loop.model.size() : 0, RemainderRow{});
+    std::vector<SpaceVector> points(n), re(n), im(n);
+    for (std::size_t k = 0; k <= loop.lastAngle; ++k) {
+      const double phi = loop.step * static_cast<double>(k);
+      for (std::size_t i = 0; i < n; ++i) points[i] = {std::cos(phi) * loop.radii[i], std::sin(phi) * loop.radii[i], depth};
+      for (int pass = 0; pass < (withReference ? 2 : 1); ++pass) {
+        const LayerArrays& layers = pass == 0 ? setup.layers : reference;
+        std::vector<RemainderRow>& rows = pass == 0 ? loop.model : loop.reference;
+        for (std::size_t first = 0; first < n; first += kPointsPerCall) {
+          const std::size_t count = std::min(kPointsPerCall, n - first);
+          LayeredFieldRequest q;
+          q.segmentCount = shape.segmentCount;
+          q.frequency = setup.grids.larmorFrequency;
+          q.wire = wire;
+          q.layerCount = layers.count;
+          q.resistivities = layers.resistivity;
+          q.bottoms = layers.bottom;
+          q.pointCount = static_cast<int>(count);
+          q.points = std::span<const SpaceVector>(points).subspan(first, count);
+          q.workingFolder = component.workingFolder;
+          if (component(q, std::span(re).subspan(first, count), std::span(im).subspan(first, count)) != 0) return 1;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
           // The node as the component saw it (single precision).
-          const Point3 p{static_cast<float>(std::cos(phi) * r), static_cast<float>(std::sin(phi) * r),
-                         static_cast<float>(depth)};
-          const FieldVector stat = BiotSavartField(loop.wire, p);
-          RemainderRow& row = rows[k * kSlicePoints + i];
+          const Point3 p{static_cast<float>(points[i][0]), static_cast<float>(points[i][1]), static_cast<float>(depth)};
+          const FieldVector stat = loop.staticField.at(p);
+          RemainderRow& row = rows[k * n + i];
           for (std::size_t c = 0; c < 3; ++c) {
-            row[c] = slice->re[i][c][k][slot] - stat[c];
-            row[c + 3] = slice->im[i][c][k][slot];
+            row[c] = re[i][c] - stat[c];
+            row[c + 3] = im[i][c];
           }
         }
       }
-    };
-    fill(loop.model, s.baseSlot);
-    if (s.withReference) {
-      fill(loop.reference, s.baseSlot + 1);
-    } else {
-      loop.reference.clear();
     }
     return 0;
   }
 
+  // A separate receiver's plane is the sum of two parts, each integrated on
+  // the lattice of one loop: the part of the receiver's lattice weighs
+  // d_tx^4 / (d_tx^4 + d_rx^4), the transmitter's the rest (d the distance
+  // to each wire, the depth below the wires included), so that each lattice
+  // carries the field next to its own wire, where it is fine, and little
+  // next to the other's.
+  double share(double x, double y, double depth, bool receiver) const {
+    const double below = depth - kWireHeight;
+    const double dt = std::hypot(distanceToWire(polygons, false, x, y), below);
+    const double dr = std::hypot(distanceToWire(polygons, true, x, y), below);
+    const double t4 = dt * dt * dt * dt;
+    const double r4 = dr * dr * dr * dr;
+    const double toReceiver = t4 / (t4 + r4);
+    return receiver ? toReceiver : 1.0 - toReceiver;
+  }
+
+  mutable std::size_t nodeCount = 0;
   NodeValue nodeValue(double x, double y, double depth) const {
+    ++nodeCount;
     NodeValue n;
     n.x = x;
     n.y = y;
     const double inc = setup.inclination;
     const ComplexField txField = tx.commonField(tx.model, x, y, depth);
+    if (std::getenv("KVO_FIELD_TRACE") != nullptr && nodeCount % 997 == 0) {
+      std::fprintf(stderr, "F %.6f %.6f %.6f %.9e %.9e %.9e %.9e %.9e %.9e\n", x, y, depth, txField.re[0], txField.re[1],
+                   txField.re[2], txField.im[0], txField.im[1], txField.im[2]);
+    }
     const PerpendicularPair p = PerpendicularAmplitudes(inc, txField);
     PerpendicularPair a = p;
     PerpendicularPair b{p.p0 / 2.0, p.p1 / 2.0};
@@ -492,7 +734,13 @@ struct ConvergedKernelWorker::Impl {
     const double refine = std::pow(2.0, -0.5 * level);
     const double below = std::max(depth - kWireHeight, 1e-3);
     std::vector<double> rho, along;
-    std::vector<NodeValue> left, right;
+    Column left, right;
+    std::vector<NodeValue> subLeft, subRight;
+    // Sub-division of the cells along the rays: the flip at the largest
+    // current per T/A of drive, and the allowed deviations.
+    const double phaseScale = largestFlipPerDrive;
+    const double phaseStep = kPhaseStep * refine * refine;
+    const double weightStep = kWeightStep * refine * refine;
     for (const WirePolygon& poly : polygons) {
       for (std::size_t k = 0; k + 1 < poly.vertices.size(); ++k) {
         const auto& p0 = poly.vertices[k];
@@ -509,8 +757,8 @@ struct ConvergedKernelWorker::Impl {
           const double cd = poly.cx * dx + poly.cy * dy;
           const double cc = poly.cx * poly.cx + poly.cy * poly.cy - discRadius * discRadius;
           double l = (-cd + std::sqrt(std::max(cd * cd - dd * cc, 0.0))) / dd;
-          if (poly.side > 0 && dx < 0.0) l = std::min(l, -poly.cx / dx);
-          if (poly.side < 0 && dx > 0.0) l = std::min(l, -poly.cx / dx);
+          const double nd = poly.nx * dx + poly.ny * dy;
+          if (nd < 0.0) l = std::min(l, (poly.offset - poly.nx * poly.cx - poly.ny * poly.cy) / nd);
           return std::max(l, 0.0);
         };
         along.clear();
@@ -532,13 +780,19 @@ struct ConvergedKernelWorker::Impl {
         if (rhoMax > 1.0) gradedNodes(1.0, rhoMax, first, growth, largest, rho);
         else rho.erase(std::remove_if(rho.begin(), rho.end(), [&](double r) { return r > rhoMax; }), rho.end());
 
-        const auto column = [&](double t, std::vector<NodeValue>& out) {
+        const auto column = [&](double t, Column& out) {
           out.clear();
           const double l = limit(t);
-          const double dx = p0[0] + t * ex - poly.cx, dy = p0[1] + t * ey - poly.cy;
+          out.cx = poly.cx;
+          out.cy = poly.cy;
+          out.dx = p0[0] + t * ex - poly.cx;
+          out.dy = p0[1] + t * ey - poly.cy;
           for (const double r0 : rho) {
             const double r = std::min(r0, l);
-            out.push_back(nodeValue(poly.cx + r * dx, poly.cy + r * dy, depth));
+            if (!out.rho.empty() && r <= out.rho.back()) break;
+            NodeValue v = nodeValue(poly.cx + r * out.dx, poly.cy + r * out.dy, depth);
+            if (setup.separateReceiver) v.weight *= share(v.x, v.y, depth, poly.receiver);
+            out.add(r, v);
             if (r0 >= l) break;
           }
         };
@@ -546,12 +800,15 @@ struct ConvergedKernelWorker::Impl {
         for (std::size_t i = 1; i < along.size(); ++i) {
           column(along[i], right);
           const std::size_t n = std::max(left.size(), right.size());
-          const auto at = [](const std::vector<NodeValue>& c, std::size_t j) -> const NodeValue& {
-            return c[std::min(j, c.size() - 1)];
-          };
           for (std::size_t j = 0; j + 1 < n; ++j) {
-            triangle(at(left, j), at(right, j), at(right, j + 1));
-            triangle(at(left, j), at(right, j + 1), at(left, j + 1));
+            const int m = std::max(left.divisions(j, phaseScale, phaseStep, weightStep),
+                                   right.divisions(j, phaseScale, phaseStep, weightStep));
+            left.subNodes(j, m, subLeft);
+            right.subNodes(j, m, subRight);
+            for (std::size_t h = 0; h < static_cast<std::size_t>(m); ++h) {
+              triangle(subLeft[h], subRight[h], subRight[h + 1]);
+              triangle(subLeft[h], subRight[h + 1], subLeft[h + 1]);
+            }
           }
           std::swap(left, right);
         }
@@ -588,6 +845,32 @@ struct ConvergedKernelWorker::Impl {
     if (fillRemainder(tx, false, depth) != 0) return 1;
     if (setup.separateReceiver && fillRemainder(rx, true, depth) != 0) return 1;
     outlines = setup.targetOutlines(z);
+    if (const char* sweep = std::getenv("KVO_LEVEL_SWEEP")) {
+      const int top = std::atoi(sweep);
+      std::vector<DepthKernel> k;
+      for (int l = 0; l <= top; ++l) {
+        measure(depth, l);
+        k.push_back(kernelOfMeasure());
+        std::fprintf(stderr, "level %d nodes %zu\n", l, nodeCount);
+        nodeCount = 0;
+      }
+      for (int l = 0; l < top; ++l) {
+        DepthKernel rich;
+        for (std::size_t p = 0; p < kGridPoints; ++p) {
+          rich.re[p] = l > 0 ? 2 * k[l].re[p] - k[l - 1].re[p] : k[l].re[p];
+          rich.im[p] = l > 0 ? 2 * k[l].im[p] - k[l - 1].im[p] : k[l].im[p];
+        }
+        // worst q
+        double largest = 0, d = 0; std::size_t wq = 0;
+        for (std::size_t p = 0; p < kGridPoints; ++p) {
+          largest = std::max(largest, std::hypot(k[top].re[p], k[top].im[p]));
+          const double e = std::hypot(k[l].re[p] - k[top].re[p], k[l].im[p] - k[top].im[p]);
+          if (e > d) { d = e; wq = p; }
+        }
+        std::fprintf(stderr, "z %.3f level %d error %.2e (worst q index %zu) richardson %.2e\n", depth, l, d / largest, wq,
+                     difference(rich, k[top]));
+      }
+    }
     measure(depth, 0);
     DepthKernel previous = kernelOfMeasure();
     for (int level = 1; level <= kMaxLevel; ++level) {
@@ -595,6 +878,10 @@ struct ConvergedKernelWorker::Impl {
       out.kernel = kernelOfMeasure();
       out.level = level;
       out.errorEstimate = difference(previous, out.kernel);
+      if (std::getenv("KVO_CONVERGED_TRACE") != nullptr) {
+        std::fprintf(stderr, "z %8.3f level %d nodes %zu estimate %.2e\n", depth, level, nodeCount, out.errorEstimate);
+      }
+      nodeCount = 0;
       if (out.errorEstimate <= tolerance) break;
       previous = out.kernel;
     }

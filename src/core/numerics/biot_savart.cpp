@@ -31,4 +31,33 @@ FieldVector BiotSavartField(std::span<const Point3> vertices, const Point3& p) {
   return h;
 }
 
+BiotSavartWire::BiotSavartWire(std::span<const Point3> vertices) {
+  for (std::size_t k = 0; k + 1 < vertices.size(); ++k) {
+    const Point3& a = vertices[k];
+    const Point3& b = vertices[k + 1];
+    const double ex = b[0] - a[0], ey = b[1] - a[1], ez = b[2] - a[2];
+    const double len = std::sqrt(ex * ex + ey * ey + ez * ez);
+    if (len == 0.0) continue;
+    m_segments.push_back({a, {ex / len, ey / len, ez / len}, len});
+  }
+}
+
+FieldVector BiotSavartWire::at(const Point3& p) const {
+  double hx = 0.0, hy = 0.0, hz = 0.0;
+  for (const Segment& s : m_segments) {
+    const double r1x = p[0] - s.a[0], r1y = p[1] - s.a[1], r1z = p[2] - s.a[2];
+    const double along1 = r1x * s.u[0] + r1y * s.u[1] + r1z * s.u[2];
+    const double along2 = along1 - s.length;
+    const double dx = r1x - along1 * s.u[0], dy = r1y - along1 * s.u[1], dz = r1z - along1 * s.u[2];
+    const double d2 = dx * dx + dy * dy + dz * dz;
+    if (d2 == 0.0) continue;
+    const double f = (along1 / std::sqrt(d2 + along1 * along1) - along2 / std::sqrt(d2 + along2 * along2)) /
+                     (4.0 * kPi * d2);
+    hx += f * (s.u[1] * dz - s.u[2] * dy);
+    hy += f * (s.u[2] * dx - s.u[0] * dz);
+    hz += f * (s.u[0] * dy - s.u[1] * dx);
+  }
+  return {hx, hy, hz};
+}
+
 }  // namespace kvo::core

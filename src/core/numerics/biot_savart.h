@@ -15,6 +15,7 @@
 // segment.
 
 #include <span>
+#include <vector>
 
 #include "numerics/perpendicular_field.h"
 
@@ -25,5 +26,22 @@ using Point3 = std::array<double, 3>;
 // The field at p of the polygon vertices[0] -> vertices[1] -> ... ->
 // vertices[n-1] (n - 1 segments; a closed loop repeats its first vertex).
 FieldVector BiotSavartField(std::span<const Point3> vertices, const Point3& p);
+
+// The same with each segment's direction and length worked out once, for
+// many points.
+class BiotSavartWire {
+ public:
+  BiotSavartWire() = default;
+  explicit BiotSavartWire(std::span<const Point3> vertices);
+  FieldVector at(const Point3& p) const;
+
+ private:
+  struct Segment {
+    Point3 a;
+    Point3 u;  // unit direction
+    double length;
+  };
+  std::vector<Segment> m_segments;
+};
 
 }  // namespace kvo::core
