@@ -1,8 +1,13 @@
 // Speed of ComputeSounding on the bundled examples with the layered-earth
 // field component: the whole computation, result files included, with one
-// worker and with two (the second argument).
+// worker and with two, in the classic and the converged sampling (the
+// arguments: threads, example, sampling 0 classic / 1 converged at the
+// default tolerance).
 //
 //   compute_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//
+// The converged runs take seconds each: --benchmark_filter=/0$ runs the
+// classic ones alone, /1$ the converged ones.
 //
 // The sloping-ground example computes every angle of every depth with the
 // component (no symmetry holds), in the fine sampling mode, and takes some
@@ -45,10 +50,11 @@ SoundingParameters readExample(const std::string& name) {
   return params;
 }
 
-void run(benchmark::State& state, const std::string& name) {
+void run(benchmark::State& state, const std::string& name, Sampling sampling) {
   const SoundingParameters params = readExample(name);
   const fs::path folder = scratchFolder();
   ComputeOptions options;
+  options.sampling = sampling;
   options.threads = static_cast<int>(state.range(0));
   options.workingFolder = folder.string();
   for (auto _ : state) {
@@ -61,15 +67,19 @@ void run(benchmark::State& state, const std::string& name) {
 
 void BM_ComputeSounding(benchmark::State& state) {
   const auto example = static_cast<std::size_t>(state.range(1));
-  state.SetLabel(kExamples[example]);
-  run(state, kExamples[example]);
+  const Sampling sampling = state.range(2) == 0 ? Sampling::Classic : Sampling::Converged;
+  state.SetLabel(std::string(kExamples[example]) + " " + std::string(samplingName(sampling)));
+  run(state, kExamples[example], sampling);
 }
 
-void BM_ComputeSlopingGround(benchmark::State& state) { run(state, "topography_slope"); }
+// Sloping ground: the classic sampling (the converged one hands it to it).
+void BM_ComputeSlopingGround(benchmark::State& state) { run(state, "topography_slope", Sampling::Classic); }
 
 void exampleArguments(benchmark::internal::Benchmark* b) {
-  for (int example = 0; example < static_cast<int>(kExamples.size()); ++example) {
-    for (const int threads : {1, 2}) b->Args({threads, example});
+  for (const int sampling : {0, 1}) {
+    for (int example = 0; example < static_cast<int>(kExamples.size()); ++example) {
+      for (const int threads : {1, 2}) b->Args({threads, example, sampling});
+    }
   }
 }
 

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/ci}
 refine=${2:-1}
 cmake --build "$build" --target kvo_kernel_reference >/dev/null
-ref="$build/tests/reference/kvo_kernel_reference"
+ref=${KVO_REFERENCE_BIN:-"$build/tests/reference/kvo_kernel_reference"}
 pulses=0,10,20,30,40,50,60,70,80,90,95,99
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -26,8 +26,8 @@ struct ComputeArguments {
   std::optional<std::string> resultFile;
   int threads = 0;
   bool quiet = false;
-  core::Sampling sampling = core::Sampling::Classic;
-  double tolerance = 1e-3;
+  core::Sampling sampling = core::Sampling::Converged;
+  double tolerance = core::kDefaultTolerance;
 };
 
 // Parses [FILE] [-o RESULT] [--threads N] [--quiet]; `first` is the index of the first argument.
@@ -44,16 +44,12 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
       if (arg == "-o") {
         a.resultFile = value;
       } else if (arg == "--sampling") {
-        if (value == "classic") {
-          a.sampling = core::Sampling::Classic;
-        } else if (value == "converged") {
-          a.sampling = core::Sampling::Converged;
-        } else {
-          return "--sampling: \"" + value + "\" is not a sampling (classic or converged)";
-        }
+        const auto sampling = core::parseSampling(value);
+        if (!sampling) return "--sampling: \"" + value + "\" is not a sampling (classic or converged)";
+        a.sampling = *sampling;
       } else if (arg == "--tolerance") {
         const auto t = core::parseFieldNumber(value);
-        if (!t || !(*t >= 1e-6) || !(*t <= 0.1)) {
+        if (!t || !core::validTolerance(*t)) {
           return "--tolerance: \"" + value + "\" is not a tolerance (a number from 1e-6 to 0.1)";
         }
         a.tolerance = *t;
@@ -136,7 +132,10 @@ void printKernelTable(const core::ComputeResult& r, std::ostream& out) {
 // The sampling line of the summary: the scheme, and for the converged one
 // the tolerance asked for and the largest error estimate reached.
 std::string describeSampling(const core::ComputeResult& r, double tolerance) {
-  if (r.sampling == core::Sampling::Classic) return "Sampling: classic (no error estimate)";
+  if (r.sampling == core::Sampling::Classic) {
+    return r.samplingNote.empty() ? "Sampling: classic (no error estimate)"
+                                  : "Sampling: classic (no error estimate; " + r.samplingNote + ")";
+  }
   char text[160];
   std::snprintf(text, sizeof text, "Sampling: converged, tolerance %.3g, error estimate %.2g%s",
                 tolerance, r.errorEstimate,

@@ -187,11 +187,14 @@ TEST_F(CliComputeTest, ComputesAParameterFileIntoItsResultFiles) {
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(lines(m_dir / "other.mrm"), 10108u);
   EXPECT_NE(r.out.find("largest amplitude (nV)"), std::string::npos);
-  EXPECT_NE(r.out.find("Sampling: classic"), std::string::npos) << r.out;
-  // The converged sampling says its tolerance and its error estimate.
-  r = run({copy.string(), "--quiet", "--sampling", "converged", "--tolerance", "0.002"});
+  EXPECT_NE(r.out.find("Sampling: converged, tolerance 0.001, error estimate "), std::string::npos) << r.out;
+  // A tolerance of the user's, and the classic sampling on request.
+  r = run({copy.string(), "--quiet", "--tolerance", "0.002"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_NE(r.out.find("Sampling: converged, tolerance 0.002, error estimate "), std::string::npos) << r.out;
+  r = run({copy.string(), "--quiet", "--sampling", "classic"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("Sampling: classic (no error estimate)"), std::string::npos) << r.out;
   EXPECT_EQ(lines(m_dir / "single.dat"), 101u);
 }
 
@@ -241,7 +244,7 @@ TEST_F(CliComputeTest, ComputesAGeneratedGridOfModelsAsARunList) {
   ASSERT_EQ(grid.files.size(), 9u);
   const fs::path list = m_dir / "grid.mrl";
   ASSERT_TRUE(core::writeRunList(list, core::RunListFormat::User, {grid.files, 1, "c:"}).ok());
-  const CliRun r = run({"run-list", list.string(), "--quiet"});
+  const CliRun r = run({"run-list", list.string(), "--quiet", "--sampling", "classic"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   for (const std::string& model : grid.files) {
     EXPECT_EQ(lines(core::withLastThreeReplaced(model, "mrm")), 10108u) << model;

@@ -133,6 +133,7 @@ std::vector<Writer> writers() {
                  SoundingParameters p = smallSounding();
                  p.computing[kMaxDepth] = -5;  // the single-depth mode writes both files
                  ComputeOptions o;
+                 o.sampling = Sampling::Classic;
                  o.threads = 1;
                  o.workingFolder = dir.string();
                  o.fieldEntry = &testing::freeSpaceEntry;
@@ -291,6 +292,7 @@ TEST_F(FailureInjectionTest, AComputationKilledHalfWayLeavesTheEarlierResults) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     ComputeOptions o;
+    o.sampling = Sampling::Classic;
     o.threads = 2;
     o.workingFolder = m_dir.string();
     o.fieldEntry = &killingEntry;

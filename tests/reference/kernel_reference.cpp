@@ -22,6 +22,10 @@
 // prints per depth and pulse index: pulse moment, Re K, Im K of the
 // reference and (with --compare) of the converged sampling, and the
 // difference relative to the largest |K| of the reference at that depth.
+//
+//        kvo_kernel_reference FILE.nmc --dump classic|converged [--tolerance T]
+// prints the whole kernel of a computation in full precision (pulse index,
+// depth index, pulse moment, depth, Re K, Im K), for error maps.
 // Cost: minutes per depth at shallow depths; shallower than about
 // 0.04 m * (largest pulse moment / 1000 A-ms) / 4 the flip cannot be resolved in
 // reasonable time, and such depths are limited to the pulse moments whose
@@ -333,6 +337,32 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string file = argv[1];
+  if (argc >= 4 && std::string(argv[2]) == "--dump") {
+    SoundingParameters params;
+    if (const auto problem = readCheckedParameterFile(file, params)) {
+      std::cerr << problem->message << "\n";
+      return 2;
+    }
+    ComputeOptions options;
+    options.sampling = parseSampling(argv[3]).value_or(Sampling::Converged);
+    if (argc >= 6 && std::string(argv[4]) == "--tolerance") options.tolerance = std::atof(argv[5]);
+    const auto dir = std::filesystem::temp_directory_path() / ("kvo_dump_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const ComputeResult r = ComputeSounding((dir / "x.nmc").string(), params, options);
+    std::filesystem::remove_all(dir);
+    if (!r.written()) {
+      std::cerr << r.message << "\n";
+      return 1;
+    }
+    std::printf("# sampling %s, error estimate %.3e\n", std::string(samplingName(r.sampling)).c_str(), r.errorEstimate);
+    for (std::size_t z = 0; z < r.depthCount; ++z) {
+      for (std::size_t p = 0; p < kGridPoints; ++p) {
+        std::printf("%zu %zu %.6f %.6f %.10e %.10e\n", p, z, r.pulseMoments[p], r.depths[z], r.kernel->re[p][z],
+                    r.kernel->im[p][z]);
+      }
+    }
+    return 0;
+  }
   std::vector<double> depths{1.0};
   double refine = 1.0;
   std::string pulseText = "all";

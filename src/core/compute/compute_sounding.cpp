@@ -153,12 +153,14 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   const FieldComponent component{options.fieldEntry, options.workingFolder};
   result.sampling = options.sampling;
   if (options.sampling == Sampling::Converged) {
-    if (auto message = ConvergedSupport(*setup)) {
-      result.message = *message;
-      return result;
+    if (auto why = ConvergedSupport(*setup)) {
+      result.sampling = Sampling::Classic;
+      result.samplingNote = *why;
     }
-    if (!(options.tolerance > 0.0) || options.tolerance >= 1.0) {
-      result.message = "The tolerance must lie between 0 and 1";
+  }
+  if (result.sampling == Sampling::Converged) {
+    if (!validTolerance(options.tolerance)) {
+      result.message = "The tolerance must lie between 1e-6 and 0.1";
       return result;
     }
     // Every depth and pulse moment is computed.
@@ -170,7 +172,7 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   const std::vector<std::size_t>& depths = setup->depths;
   std::vector<DepthKernel> columns(depths.size());
 
-  if (options.sampling == Sampling::Converged) {
+  if (result.sampling == Sampling::Converged) {
     ProgressCounter fieldBar(options.progress, true);
     ProgressCounter layerBar(options.progress, false);
     fieldBar.start(barMaximum(*setup));
@@ -242,7 +244,7 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
     }
   }
   // (The converged scheme computes every entry.)
-  const bool classic = options.sampling == Sampling::Classic;
+  const bool classic = result.sampling == Sampling::Classic;
   if (classic) {
     InterpolateAlongMoments(kernel, setup->grids.pulseMoments, setup->pulses, setup->pulseStep, depths);
   }

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "compute/kernel_matrix.h"
+#include "compute/sampling.h"
 #include "model/sounding_parameters.h"
 #include "numerics/layered_field.h"
 #include "numerics/setup_tables.h"
@@ -63,17 +64,9 @@ class ComputeProgress {
   virtual void layerPosition(int /*position*/) {}
 };
 
-// How the kernel phase integrates the plane of each depth.
-//   Classic: the first program's scheme (sub-steps per change of the flip
-//     angle per ampere, every second depth and pulse moment in the coarse
-//     mode, the others read off parabolas), kept to reproduce earlier files.
-//   Converged: every depth and pulse moment integrated to a tolerance
-//     (compute/converged_kernel.h), with the physical Bloch-Siegert shift.
-enum class Sampling { Classic, Converged };
-
 struct ComputeOptions {
-  Sampling sampling = Sampling::Classic;
-  double tolerance = 1e-3;                // converged: relative to each depth's largest |K|
+  Sampling sampling = Sampling::Converged;
+  double tolerance = kDefaultTolerance;   // converged: relative to each depth's largest |K|
   int threads = 0;                        // workers; 0 = one per core
   std::stop_token stop;                   // honoured between depths
   ComputeProgress* progress = nullptr;    // may be null
@@ -96,7 +89,11 @@ struct ComputeResult {
   DepthGrid depths{};
   MomentGrid pulseMoments{};
   std::size_t depthCount = 0;  // 100, or 1 in the single-depth mode
+  // The sampling used: the converged one falls back to the classic one for
+  // what it does not handle yet (sloping ground, a single depth within the
+  // wires' top layer), and `samplingNote` then says why.
   Sampling sampling = Sampling::Classic;
+  std::string samplingNote;
   // Converged: the largest error estimate over the depths (relative to each
   // depth's largest |K|); 0 for the classic scheme.
   double errorEstimate = 0.0;

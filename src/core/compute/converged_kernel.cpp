@@ -1,12 +1,9 @@
 #include "compute/converged_kernel.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <array>
 #include <cmath>
 #include <thread>
-#include <cstdio>
-#include <cstdlib>
 
 #include "compute/point_response.h"
 #include "numerics/biot_savart.h"
@@ -27,15 +24,17 @@ constexpr int kRemainderDivisions = 2;
 constexpr std::size_t kPointsPerCall = 190;
 // Lattice: first step at the wire, in units of the depth below the wire,
 // growth of the steps, largest step (in apothems), and the same along the
-// edges (in edge lengths).
-const double kWireStep = std::getenv("kWireStep") ? std::atof(std::getenv("kWireStep")) : 0.03;
-const double kRadialGrowth = std::getenv("kRadialGrowth") ? std::atof(std::getenv("kRadialGrowth")) : 0.3;
-const double kRadialLargest = std::getenv("kRadialLargest") ? std::atof(std::getenv("kRadialLargest")) : 0.1;
-const double kCornerStep = std::getenv("kCornerStep") ? std::atof(std::getenv("kCornerStep")) : 0.3;
-const double kAlongGrowth = std::getenv("kAlongGrowth") ? std::atof(std::getenv("kAlongGrowth")) : 0.6;
-const double kPhaseStep = std::getenv("kPhaseStep") ? std::atof(std::getenv("kPhaseStep")) : 0.05;
-const double kWeightStep = std::getenv("kWeightStep") ? std::atof(std::getenv("kWeightStep")) : 1e-3;
-const double kAlongLargest = std::getenv("kAlongLargest") ? std::atof(std::getenv("kAlongLargest")) : 0.12;
+// edges (in edge lengths); the flip's deviation from linear allowed in one
+// part of a cell (rad), and the weight's (relative). All shrink with the
+// level: lengths by 2^(-level/2), deviations by 2^-level.
+constexpr double kWireStep = 0.03;
+constexpr double kRadialGrowth = 0.3;
+constexpr double kRadialLargest = 0.1;
+constexpr double kCornerStep = 1.0;
+constexpr double kAlongGrowth = 0.6;
+constexpr double kPhaseStep = 0.05;
+constexpr double kWeightStep = 1e-3;
+constexpr double kAlongLargest = 0.12;
 // Shallowest depth the converged scheme integrates (m): at the wires' own
 // depth the plane's integral diverges.
 constexpr double kShallowestDepth = 0.03;
@@ -114,13 +113,11 @@ Complex binAverage(const ResponseTerm& lo, const ResponseTerm& hi) {
 
 std::optional<std::string> ConvergedSupport(const SoundingSetup& setup) {
   if (setup.topography.on > 0) {
-    return std::string(
-        "the converged sampling does not handle sloping ground yet; use --sampling classic");
+    return std::string("the converged sampling does not handle sloping ground yet");
   }
   for (const std::size_t z : setup.depths) {
     if (setup.grids.depths[z] < kShallowestDepth) {
-      return "the converged sampling needs depths of at least 0.03 m (below the wires' 0.02 m "
-             "top layer); the depth " + std::to_string(setup.grids.depths[z]) + " m is shallower";
+      return std::string("the converged sampling needs depths of at least 0.03 m, below the wires' top layer");
     }
   }
   return std::nullopt;
@@ -392,11 +389,38 @@ void gradedNodes(double from, double to, double first, double growth, Largest la
   out.push_back(to);
 }
 
+// The real part's perpendicular amplitude of each loop's field carries a
+// sign (PerpendicularAmplitudes: negated where the field's real and
+// imaginary parts make an acute angle), and the signal's turn follows it:
+// the turn jumps where that angle passes a right angle. Each node keeps
+// the weight for all four choices of the two signs (bit 0 the
+// transmitter's amplitude negated, bit 1 the receiver's), each smooth, and
+// the two cosines that choose among them; cells across a jump are cut
+// along it (the cosines are linear on a triangle).
+constexpr std::size_t kVariants = 4;
+
 struct NodeValue {
-  double x = 0.0, y = 0.0;  // loop frame of the transmitter, m
-  double drive = 0.0;       // b, T/A
-  Complex weight{};         // |A| e^{i turn}, T/A
+  double x = 0.0, y = 0.0;                   // loop frame of the transmitter, m
+  double drive = 0.0;                        // b, T/A
+  std::array<Complex, kVariants> weight{};   // |A| e^{i turn}, T/A, per sign choice
+  double acuteTx = -1.0, acuteRx = -1.0;     // VectorCosine of each loop's field
+  std::size_t bin = 0;                       // of the drive
+
+  std::size_t variant() const { return (acuteTx > 0.0 ? 1u : 0u) | (acuteRx > 0.0 ? 2u : 0u); }
+  Complex w() const { return weight[variant()]; }
 };
+
+NodeValue between(const NodeValue& a, const NodeValue& b, double f, std::size_t variants, const ResponseTable& table) {
+  NodeValue v;
+  v.x = a.x + f * (b.x - a.x);
+  v.y = a.y + f * (b.y - a.y);
+  v.drive = a.drive + f * (b.drive - a.drive);
+  v.bin = table.binOf(v.drive);
+  for (std::size_t k = 0; k < variants; ++k) v.weight[k] = a.weight[k] + f * (b.weight[k] - a.weight[k]);
+  v.acuteTx = a.acuteTx + f * (b.acuteTx - a.acuteTx);
+  v.acuteRx = a.acuteRx + f * (b.acuteRx - a.acuteRx);
+  return v;
+}
 
 }  // namespace
 
@@ -408,59 +432,85 @@ struct NodeValue {
 // is not smooth) the values are linear between the two nodes.
 struct Column {
   double cx = 0.0, cy = 0.0, dx = 0.0, dy = 0.0;  // point = c + rho d
+  std::size_t variants = 2;                        // weights in use per node
+  const ResponseTable* table = nullptr;
   std::vector<double> rho;
   std::vector<NodeValue> nodes;
-  std::vector<double> inverseSquare;  // b^-2, 0 where b = 0
-  std::vector<Complex> ratio;         // w / b
+  std::vector<double> inverseSquare;                  // b^-2, 0 where b = 0
+  std::vector<std::array<Complex, kVariants>> ratio;  // w / b
+  std::vector<int> parts;                             // divisions of each interval
 
   void clear() {
     rho.clear();
     nodes.clear();
     inverseSquare.clear();
     ratio.clear();
+    parts.clear();
   }
   std::size_t size() const { return nodes.size(); }
   void add(double r, const NodeValue& v) {
     rho.push_back(r);
     nodes.push_back(v);
     inverseSquare.push_back(v.drive > 0.0 ? 1.0 / (v.drive * v.drive) : 0.0);
-    ratio.push_back(v.drive > 0.0 ? v.weight / v.drive : Complex{});
+    std::array<Complex, kVariants> q{};
+    for (std::size_t k = 0; k < variants; ++k) q[k] = v.drive > 0.0 ? v.weight[k] / v.drive : Complex{};
+    ratio.push_back(q);
   }
 
-  // The value at fraction f of interval j (nodes j, j + 1).
-  NodeValue at(std::size_t j, double f) const {
+  // The stencil of interval j: nodes lo..hi (two to four), and whether b^-2
+  // may be interpolated there.
+  struct Stencil {
+    std::size_t lo = 0, hi = 0;
+    bool smooth = false;
+  };
+  Stencil stencil(std::size_t j) const {
+    Stencil st;
     const std::size_t n = nodes.size();
-    if (j + 1 >= n) return nodes[n - 1];
-    const double r = rho[j] + f * (rho[j + 1] - rho[j]);
-    NodeValue v;
-    v.x = cx + r * dx;
-    v.y = cy + r * dy;
-    const std::size_t lo = j == 0 ? 0 : j - 1;
-    const std::size_t hi = std::min(n - 1, j + 2);
+    st.lo = j == 0 ? 0 : j - 1;
+    st.hi = std::min(n - 1, j + 2);
     double smallest = 1e300, largest = 0.0;
-    for (std::size_t i = lo; i <= hi; ++i) {
+    for (std::size_t i = st.lo; i <= st.hi; ++i) {
       smallest = std::min(smallest, nodes[i].drive);
       largest = std::max(largest, nodes[i].drive);
     }
-    if (smallest > 0.0 && largest < 30.0 * smallest) {
-      double u = 0.0;
-      Complex q{};
-      for (std::size_t i = lo; i <= hi; ++i) {
-        double w = 1.0;
-        for (std::size_t k = lo; k <= hi; ++k) {
-          if (k != i) w *= (r - rho[k]) / (rho[i] - rho[k]);
-        }
-        u += w * inverseSquare[i];
-        q += w * ratio[i];
+    st.smooth = smallest > 0.0 && largest < 30.0 * smallest;
+    return st;
+  }
+
+  // The value at fraction f of interval j (nodes j, j + 1).
+  NodeValue at(std::size_t j, double f, const Stencil& st) const {
+    const double r = rho[j] + f * (rho[j + 1] - rho[j]);
+    std::array<double, 4> lw{};
+    for (std::size_t i = st.lo; i <= st.hi; ++i) {
+      double w = 1.0;
+      for (std::size_t k = st.lo; k <= st.hi; ++k) {
+        if (k != i) w *= (r - rho[k]) / (rho[i] - rho[k]);
       }
-      if (u > 0.0) {
-        v.drive = 1.0 / std::sqrt(u);
-        v.weight = q * v.drive;
-        return v;
-      }
+      lw[i - st.lo] = w;
     }
-    v.drive = nodes[j].drive + f * (nodes[j + 1].drive - nodes[j].drive);
-    v.weight = nodes[j].weight + f * (nodes[j + 1].weight - nodes[j].weight);
+    NodeValue v;
+    v.x = cx + r * dx;
+    v.y = cy + r * dy;
+    v.acuteTx = 0.0;
+    v.acuteRx = 0.0;
+    double u = 0.0;
+    std::array<Complex, kVariants> q{};
+    for (std::size_t i = st.lo; i <= st.hi; ++i) {
+      const double w = lw[i - st.lo];
+      v.acuteTx += w * nodes[i].acuteTx;
+      v.acuteRx += w * nodes[i].acuteRx;
+      u += w * inverseSquare[i];
+      for (std::size_t k = 0; k < variants; ++k) q[k] += w * ratio[i][k];
+    }
+    if (st.smooth && u > 0.0) {
+      v.drive = 1.0 / std::sqrt(u);
+      for (std::size_t k = 0; k < variants; ++k) v.weight[k] = q[k] * v.drive;
+    } else {
+      const NodeValue linear = between(nodes[j], nodes[j + 1], f, variants, *table);
+      v.drive = linear.drive;
+      v.weight = linear.weight;
+    }
+    v.bin = table->binOf(v.drive);
     return v;
   }
 
@@ -471,7 +521,7 @@ struct Column {
   // its error).
   int divisions(std::size_t j, double phaseScale, double phaseStep, double weightStep) const {
     if (j + 1 >= nodes.size()) return 1;
-    const NodeValue mid = at(j, 0.5);
+    const NodeValue mid = at(j, 0.5, stencil(j));
     const NodeValue& a = nodes[j];
     const NodeValue& b = nodes[j + 1];
     const double dev = std::fabs(mid.drive - 0.5 * (a.drive + b.drive)) * phaseScale;
@@ -481,21 +531,33 @@ struct Column {
       const double turning = std::ceil(dev / (span * phaseStep));
       if (turning < span) m = std::min(m, std::max(turning, 1.0));
     }
-    const double size = std::max(std::abs(a.weight), std::abs(b.weight));
-    if (size > 0.0) {
-      const double wdev = std::abs(mid.weight - 0.5 * (a.weight + b.weight)) / size;
-      m = std::max(m, std::ceil(std::sqrt(wdev / weightStep)));
+    for (std::size_t k = 0; k < variants; ++k) {
+      const double size = std::max(std::abs(a.weight[k]), std::abs(b.weight[k]));
+      if (size > 0.0) {
+        const double wdev = std::abs(mid.weight[k] - 0.5 * (a.weight[k] + b.weight[k])) / size;
+        m = std::max(m, std::ceil(std::sqrt(wdev / weightStep)));
+      }
     }
     return static_cast<int>(std::clamp(m, 1.0, 512.0));
   }
 
+  // Fills parts[] once the column's nodes are in.
+  void finish(double phaseScale, double phaseStep, double weightStep) {
+    parts.resize(nodes.size());
+    for (std::size_t j = 0; j < nodes.size(); ++j) parts[j] = divisions(j, phaseScale, phaseStep, weightStep);
+  }
+  int partsOf(std::size_t j) const { return j < parts.size() ? parts[j] : 1; }
+
   void subNodes(std::size_t j, int m, std::vector<NodeValue>& out) const {
     out.resize(static_cast<std::size_t>(m) + 1);
-    for (int k = 0; k <= m; ++k) out[static_cast<std::size_t>(k)] = at(j, static_cast<double>(k) / m);
-    if (j + 1 < nodes.size()) {
-      out.front() = nodes[j];
-      out.back() = nodes[j + 1];
+    if (j + 1 >= nodes.size()) {
+      std::fill(out.begin(), out.end(), nodes.back());
+      return;
     }
+    const Stencil st = stencil(j);
+    out.front() = nodes[j];
+    for (int k = 1; k < m; ++k) out[static_cast<std::size_t>(k)] = at(j, static_cast<double>(k) / m, st);
+    out.back() = nodes[j + 1];
   }
 };
 
@@ -505,11 +567,11 @@ struct ConvergedKernelWorker::Impl {
   const ResponseTable& table;
   double tolerance;
   double scale = 0.0;
-  std::unique_ptr<SliceFieldTable> slice = std::make_unique<SliceFieldTable>();
   LoopRemainder tx, rx;
   std::vector<WirePolygon> polygons;
   double discRadius = 0.0;
   double largestFlipPerDrive = 0.0;  // rad per T/A at the largest current
+  std::size_t variants = 2;          // sign choices in use: 4 with a separate receiver
   std::vector<TargetOutline> outlines;
   std::vector<Complex> mass;
   std::size_t massLow = 0, massHigh = 0;
@@ -534,6 +596,7 @@ struct ConvergedKernelWorker::Impl {
       discRadius = std::max(discRadius, std::hypot(s.rxCentreX, s.rxCentreY) + s.rxGrid.radii[kSlicePoints - 1]);
     }
     mass.assign(table.binCount(), Complex{});
+    variants = s.separateReceiver ? 4 : 2;
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       largestFlipPerDrive = std::max(largestFlipPerDrive, kGyromagneticRatio * pulseCurrent(s, p) *
                                                                s.grids.pulseDuration * kMillisecond);
@@ -560,23 +623,6 @@ struct ConvergedKernelWorker::Impl {
     loop.sinAz = std::sin(az);
     loop.centreX = cx;
     loop.centreY = cy;
-  }
-
-  SliceSetup sliceOf(bool receiver) const {
-    SliceSetup s;
-    const UnpackedLoop& loop = receiver ? setup.rx : setup.tx;
-    s.loopType = loop.type;
-    s.grid = receiver ? &setup.rxGrid : &setup.txGrid;
-    s.wire = receiver ? &setup.rxWire : &setup.txWire;
-    s.frequency = setup.grids.larmorFrequency;
-    s.model = &setup.layers;
-    s.inclination = setup.inclination;
-    s.elliptical = receiver ? false : setup.elliptical;
-    s.withReference = s.elliptical;
-    s.azimuth = 0.0;  // the loop's own frame; the azimuth is applied exactly at every point
-    s.baseSlot = receiver ? kRxModelSlot : kTxModelSlot;
-    s.component = component;
-    return s;
   }
 
   int fillRemainder(LoopRemainder& loop, bool receiver, double depth) {
@@ -640,19 +686,17 @@ struct ConvergedKernelWorker::Impl {
     return receiver ? toReceiver : 1.0 - toReceiver;
   }
 
-  mutable std::size_t nodeCount = 0;
   NodeValue nodeValue(double x, double y, double depth) const {
-    ++nodeCount;
     NodeValue n;
     n.x = x;
     n.y = y;
     const double inc = setup.inclination;
     const ComplexField txField = tx.commonField(tx.model, x, y, depth);
-    if (std::getenv("KVO_FIELD_TRACE") != nullptr && nodeCount % 997 == 0) {
-      std::fprintf(stderr, "F %.6f %.6f %.6f %.9e %.9e %.9e %.9e %.9e %.9e\n", x, y, depth, txField.re[0], txField.re[1],
-                   txField.re[2], txField.im[0], txField.im[1], txField.im[2]);
-    }
-    const PerpendicularPair p = PerpendicularAmplitudes(inc, txField);
+    // Amplitudes without the sign of the real part; the sign is chosen per
+    // variant below.
+    PerpendicularPair p = PerpendicularAmplitudes(inc, txField);
+    p.p0 = std::fabs(p.p0);
+    n.acuteTx = VectorCosine(txField.re, txField.im);
     PerpendicularPair a = p;
     PerpendicularPair b{p.p0 / 2.0, p.p1 / 2.0};
     if (setup.elliptical) {
@@ -661,40 +705,51 @@ struct ConvergedKernelWorker::Impl {
       a = split.a;
       b = split.b;
     }
-    double turn = 0.0;
-    if (setup.separateReceiver) {
-      const double cx = tx.cosAz * x - tx.sinAz * y - rx.centreX;
-      const double cy = tx.sinAz * x + tx.cosAz * y - rx.centreY;
-      const double lx = rx.cosAz * cx + rx.sinAz * cy;
-      const double ly = -rx.sinAz * cx + rx.cosAz * cy;
-      const ComplexField rxField = rx.commonField(rx.model, lx, ly, depth);
-      a = PerpendicularAmplitudes(inc, rxField);
-      const PerpendicularComponents tc = PerpendicularPlaneComponents(inc, txField);
-      const PerpendicularComponents rc = PerpendicularPlaneComponents(inc, rxField);
-      const PlaneVector txRe{tc.u[0], tc.v[0]}, txIm{tc.u[1], tc.v[1]};
-      const PlaneVector rxRe{rc.u[0], rc.v[0]}, rxIm{rc.u[1], rc.v[1]};
-      turn = SignalTurn(PairPhase(a.p0, a.p1), PairPhase(b.p0, b.p1), txRe, txIm, rxRe, rxIm);
-    } else {
-      turn = SignalTurn(PairPhase(a.p0, a.p1), PairPhase(b.p0, b.p1));
-    }
     n.drive = std::hypot(b.p0, b.p1);
-    n.weight = std::polar(std::hypot(a.p0, a.p1), turn);
+    n.bin = table.binOf(n.drive);
+    if (!setup.separateReceiver) {
+      for (std::size_t k = 0; k < 2; ++k) {
+        const double sign = (k & 1u) != 0 ? -1.0 : 1.0;
+        const double turn = SignalTurn(PairPhase(sign * a.p0, a.p1), PairPhase(sign * b.p0, b.p1));
+        n.weight[k] = std::polar(std::hypot(a.p0, a.p1), turn);
+      }
+      return n;
+    }
+    const double cx = tx.cosAz * x - tx.sinAz * y - rx.centreX;
+    const double cy = tx.sinAz * x + tx.cosAz * y - rx.centreY;
+    const double lx = rx.cosAz * cx + rx.sinAz * cy;
+    const double ly = -rx.sinAz * cx + rx.cosAz * cy;
+    const ComplexField rxField = rx.commonField(rx.model, lx, ly, depth);
+    a = PerpendicularAmplitudes(inc, rxField);
+    a.p0 = std::fabs(a.p0);
+    n.acuteRx = VectorCosine(rxField.re, rxField.im);
+    const PerpendicularComponents tc = PerpendicularPlaneComponents(inc, txField);
+    const PerpendicularComponents rc = PerpendicularPlaneComponents(inc, rxField);
+    const PlaneVector txRe{tc.u[0], tc.v[0]}, txIm{tc.u[1], tc.v[1]};
+    const PlaneVector rxRe{rc.u[0], rc.v[0]}, rxIm{rc.u[1], rc.v[1]};
+    for (std::size_t k = 0; k < kVariants; ++k) {
+      const double signB = (k & 1u) != 0 ? -1.0 : 1.0;
+      const double signA = (k & 2u) != 0 ? -1.0 : 1.0;
+      const double turn = SignalTurn(PairPhase(signA * a.p0, a.p1), PairPhase(signB * b.p0, b.p1), txRe, txIm, rxRe, rxIm);
+      n.weight[k] = std::polar(std::hypot(a.p0, a.p1), turn);
+    }
     return n;
   }
 
   // Spreads `m` over [b1, b3] with the triangular density peaking at b2.
-  void deposit(double b1, double b2, double b3, Complex m) {
-    if (b1 > b2) std::swap(b1, b2);
-    if (b2 > b3) std::swap(b2, b3);
-    if (b1 > b2) std::swap(b1, b2);
-    const std::size_t k1 = table.binOf(b1);
-    const std::size_t k3 = table.binOf(b3);
+  void deposit(const NodeValue& p, const NodeValue& q, const NodeValue& r, Complex m) {
+    std::size_t k1 = std::min({p.bin, q.bin, r.bin});
+    std::size_t k3 = std::max({p.bin, q.bin, r.bin});
     massLow = std::min(massLow, k1);
     massHigh = std::max(massHigh, k3);
     if (k1 == k3) {
       mass[k1] += m;
       return;
     }
+    double b1 = p.drive, b2 = q.drive, b3 = r.drive;
+    if (b1 > b2) std::swap(b1, b2);
+    if (b2 > b3) std::swap(b2, b3);
+    if (b1 > b2) std::swap(b1, b2);
     const double width = b3 - b1;
     const auto cdf = [&](double x) {
       if (x <= b1) return 0.0;
@@ -711,19 +766,80 @@ struct ConvergedKernelWorker::Impl {
     mass[k3] += m * (1.0 - previous);
   }
 
-  bool counted(const NodeValue& a, const NodeValue& b, const NodeValue& c) const {
+  bool counted(double lx, double ly) const {
     if (setup.targetCount == 0) return true;
-    const double lx = (a.x + b.x + c.x) / 3.0;
-    const double ly = (a.y + b.y + c.y) / 3.0;
     const double x = tx.cosAz * lx - tx.sinAz * ly;
     const double y = tx.sinAz * lx + tx.cosAz * ly;
     return PointInTargetBoxes(x, y, outlines) && PointInTargets(x, y, outlines) > 0;
   }
 
-  void triangle(const NodeValue& a, const NodeValue& b, const NodeValue& c) {
+  void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
     const double area = 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
-    if (area == 0.0 || !counted(a, b, c)) return;
-    deposit(a.drive, b.drive, c.drive, (a.weight + b.weight + c.weight) * (area * kAreaFactor / 3.0));
+    if (area == 0.0 || !counted((a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0)) return;
+    deposit(a, b, c, (a.weight[k] + b.weight[k] + c.weight[k]) * (area * kAreaFactor / 3.0));
+  }
+
+  // Whether the sign choice of one loop (bit) changes the weight anywhere
+  // on the polygon by more than rounding.
+  bool signMatters(std::span<const NodeValue> poly, std::size_t bit) const {
+    for (const NodeValue& v : poly) {
+      for (std::size_t k = 0; k < variants; ++k) {
+        if ((k & bit) != 0) continue;
+        const Complex d = v.weight[k | bit] - v.weight[k];
+        if (std::abs(d) > 1e-9 * std::abs(v.weight[k])) return true;
+      }
+    }
+    return false;
+  }
+
+  // A convex polygon of the lattice, cut along the zero lines of the two
+  // cosines where they change sign on it; each piece takes the weights of
+  // its own signs.
+  void polygon(std::span<const NodeValue> poly, int stage) {
+    for (; stage < 2; ++stage) {
+      const std::size_t bit = stage == 0 ? 1u : 2u;
+      const auto cosine = [&](const NodeValue& v) { return stage == 0 ? v.acuteTx : v.acuteRx; };
+      bool above = false, below = false;
+      for (const NodeValue& v : poly) (cosine(v) > 0.0 ? above : below) = true;
+      if (!(above && below) || !signMatters(poly, bit)) continue;
+      std::vector<NodeValue> upper, lower;
+      for (std::size_t i = 0; i < poly.size(); ++i) {
+        const NodeValue& a = poly[i];
+        const NodeValue& b = poly[(i + 1) % poly.size()];
+        (cosine(a) > 0.0 ? upper : lower).push_back(a);
+        if ((cosine(a) > 0.0) != (cosine(b) > 0.0)) {
+          NodeValue cut = between(a, b, cosine(a) / (cosine(a) - cosine(b)), variants, table);
+          // The cut belongs to both sides, each with its own sign.
+          NodeValue up = cut, down = cut;
+          (stage == 0 ? up.acuteTx : up.acuteRx) = 1e-300;
+          (stage == 0 ? down.acuteTx : down.acuteRx) = 0.0;
+          upper.push_back(up);
+          lower.push_back(down);
+        }
+      }
+      if (upper.size() >= 3) polygon(upper, stage + 1);
+      if (lower.size() >= 3) polygon(lower, stage + 1);
+      return;
+    }
+    // One sign choice on the whole polygon: the one of its vertex farthest
+    // from a zero line decides (the cut vertices lie on them).
+    double byTx = 0.0, byRx = 0.0;
+    for (const NodeValue& v : poly) {
+      if (std::fabs(v.acuteTx) > std::fabs(byTx)) byTx = v.acuteTx;
+      if (std::fabs(v.acuteRx) > std::fabs(byRx)) byRx = v.acuteRx;
+    }
+    const std::size_t k = (byTx > 0.0 ? 1u : 0u) | (byRx > 0.0 ? 2u : 0u);
+    for (std::size_t i = 1; i + 1 < poly.size(); ++i) flatTriangle(poly[0], poly[i], poly[i + 1], k);
+  }
+
+  void triangle(const NodeValue& a, const NodeValue& b, const NodeValue& c) {
+    const std::size_t k = a.variant();
+    if (b.variant() == k && c.variant() == k) {
+      flatTriangle(a, b, c, k);
+      return;
+    }
+    const std::array<NodeValue, 3> poly{a, b, c};
+    polygon(poly, 0);
   }
 
   // The measure of the plane at `depth` on the lattice of `level`.
@@ -782,6 +898,8 @@ struct ConvergedKernelWorker::Impl {
 
         const auto column = [&](double t, Column& out) {
           out.clear();
+          out.variants = variants;
+          out.table = &table;
           const double l = limit(t);
           out.cx = poly.cx;
           out.cy = poly.cy;
@@ -791,7 +909,10 @@ struct ConvergedKernelWorker::Impl {
             const double r = std::min(r0, l);
             if (!out.rho.empty() && r <= out.rho.back()) break;
             NodeValue v = nodeValue(poly.cx + r * out.dx, poly.cy + r * out.dy, depth);
-            if (setup.separateReceiver) v.weight *= share(v.x, v.y, depth, poly.receiver);
+            if (setup.separateReceiver) {
+              const double part = share(v.x, v.y, depth, poly.receiver);
+              for (Complex& w : v.weight) w *= part;
+            }
             out.add(r, v);
             if (r0 >= l) break;
           }
@@ -800,9 +921,10 @@ struct ConvergedKernelWorker::Impl {
         for (std::size_t i = 1; i < along.size(); ++i) {
           column(along[i], right);
           const std::size_t n = std::max(left.size(), right.size());
+          if (i == 1) left.finish(phaseScale, phaseStep, weightStep);
+          right.finish(phaseScale, phaseStep, weightStep);
           for (std::size_t j = 0; j + 1 < n; ++j) {
-            const int m = std::max(left.divisions(j, phaseScale, phaseStep, weightStep),
-                                   right.divisions(j, phaseScale, phaseStep, weightStep));
+            const int m = std::max(left.partsOf(j), right.partsOf(j));
             left.subNodes(j, m, subLeft);
             right.subNodes(j, m, subRight);
             for (std::size_t h = 0; h < static_cast<std::size_t>(m); ++h) {
@@ -845,32 +967,6 @@ struct ConvergedKernelWorker::Impl {
     if (fillRemainder(tx, false, depth) != 0) return 1;
     if (setup.separateReceiver && fillRemainder(rx, true, depth) != 0) return 1;
     outlines = setup.targetOutlines(z);
-    if (const char* sweep = std::getenv("KVO_LEVEL_SWEEP")) {
-      const int top = std::atoi(sweep);
-      std::vector<DepthKernel> k;
-      for (int l = 0; l <= top; ++l) {
-        measure(depth, l);
-        k.push_back(kernelOfMeasure());
-        std::fprintf(stderr, "level %d nodes %zu\n", l, nodeCount);
-        nodeCount = 0;
-      }
-      for (int l = 0; l < top; ++l) {
-        DepthKernel rich;
-        for (std::size_t p = 0; p < kGridPoints; ++p) {
-          rich.re[p] = l > 0 ? 2 * k[l].re[p] - k[l - 1].re[p] : k[l].re[p];
-          rich.im[p] = l > 0 ? 2 * k[l].im[p] - k[l - 1].im[p] : k[l].im[p];
-        }
-        // worst q
-        double largest = 0, d = 0; std::size_t wq = 0;
-        for (std::size_t p = 0; p < kGridPoints; ++p) {
-          largest = std::max(largest, std::hypot(k[top].re[p], k[top].im[p]));
-          const double e = std::hypot(k[l].re[p] - k[top].re[p], k[l].im[p] - k[top].im[p]);
-          if (e > d) { d = e; wq = p; }
-        }
-        std::fprintf(stderr, "z %.3f level %d error %.2e (worst q index %zu) richardson %.2e\n", depth, l, d / largest, wq,
-                     difference(rich, k[top]));
-      }
-    }
     measure(depth, 0);
     DepthKernel previous = kernelOfMeasure();
     for (int level = 1; level <= kMaxLevel; ++level) {
@@ -878,10 +974,6 @@ struct ConvergedKernelWorker::Impl {
       out.kernel = kernelOfMeasure();
       out.level = level;
       out.errorEstimate = difference(previous, out.kernel);
-      if (std::getenv("KVO_CONVERGED_TRACE") != nullptr) {
-        std::fprintf(stderr, "z %8.3f level %d nodes %zu estimate %.2e\n", depth, level, nodeCount, out.errorEstimate);
-      }
-      nodeCount = 0;
       if (out.errorEstimate <= tolerance) break;
       previous = out.kernel;
     }

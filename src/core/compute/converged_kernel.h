@@ -32,24 +32,42 @@
 //     rho >= 0: the wire lies at rho = 1 for every t, and lines of constant
 //     rho run parallel to it. Nodes in rho crowd towards the wire with a
 //     first step proportional to the depth below the wire (the field there
-//     varies on that scale), nodes in t towards the corners. The eights'
-//     lobes take the half-planes x >= 0 and x < 0 of their own frame; the
-//     domain is the disc of the loop's polar grid.
+//     varies on that scale), nodes in t towards the corners. Between the
+//     nodes of a ray, a cell is divided further where the flip at the
+//     largest current or the weight is not linear across it, with values
+//     interpolated from the ray's nodes: b^-2 (for a line current exactly
+//     quadratic in the distance) and w/b (a ratio of fields of the same
+//     wires), both smooth across the wire. The eights' lobes take the
+//     half-planes x >= 0 and x < 0 of their own frame; the domain is the
+//     disc of the loop's polar grid (both loops' with a separate receiver).
+//   Signs: the real part's amplitude of each field carries the sign that
+//     PerpendicularAmplitudes gives it, which flips where the field's real
+//     and imaginary parts pass a right angle, and the turn flips with it.
+//     Each node keeps the weight for every choice of the signs; cells are
+//     cut along the lines where the choice changes.
+//   Separate receivers: the plane is split by a partition of unity, the
+//     receiver's lattice weighing d_tx^4/(d_tx^4 + d_rx^4) and the
+//     transmitter's the rest (d the distance to each wire, depth included),
+//     so that each lattice carries the part next to its own wire.
 //   Field at a point: the Biot-Savart field of the loop's wire in free space
 //     (biot_savart.h, exact at every point) plus the earth's part, the
-//     component's field minus that static field at the nodes of the polar
-//     grid, interpolated with four-point Lagrange stencils in radius and
-//     angle (the earth's part varies on the scale of the skin depth, not of
-//     the distance to the wire). The loop is turned by its exact azimuth.
+//     component's field minus that static field on rays of the loop's
+//     symmetry sector at twice the radial density of its polar grid,
+//     interpolated with four-point Lagrange stencils in radius and angle
+//     (the earth's part varies on the scale of the depth and the skin
+//     depth, not of the distance to the wire). The loop is turned by its
+//     exact azimuth.
 //   Error control: each depth is integrated on two lattices, the second
 //     finer by sqrt(2) in both directions; when the two differ by more than
 //     the tolerance (relative to the depth's largest |K|), finer lattices
-//     follow, up to kMaxLevel. The last difference is the error estimate.
+//     follow, up to kMaxLevel. The last difference is the error estimate
+//     (for the second-order convergence of the lattice, about the error of
+//     the finer result, which is the one returned).
 //
 // The point response uses the physical Bloch-Siegert shift w^2/(4 w0).
 //
-// Not handled here: sloping ground (BuildSoundingSetup callers check
-// ConvergedSupport first).
+// Not handled here: sloping ground (callers check ConvergedSupport first;
+// ComputeSounding then uses the classic scheme and says so).
 
 #include <complex>
 #include <cstddef>
@@ -64,9 +82,8 @@
 
 namespace kvo::core {
 
-inline constexpr double kDefaultTolerance = 1e-3;
-
-// Why the converged scheme cannot compute `setup`, or nothing.
+// Why the converged scheme cannot compute `setup` (the classic one is then
+// used), or nothing.
 std::optional<std::string> ConvergedSupport(const SoundingSetup& setup);
 
 // The point response per unit receiver amplitude, averaged over bins of the

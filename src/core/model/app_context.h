@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "compute/sampling.h"
 #include "loops/loop_outline.h"
 #include "model/parameter_file.h"
 #include "model/sounding_parameters.h"
@@ -39,6 +40,9 @@ struct AppContext {
   // kept while the program runs.
   ModelGridSettings modelGrid;
   int runListRow = 1;
+
+  // How Run and the run lists integrate the kernel (the settings dialog).
+  SamplingSettings sampling;
 };
 
 }  // namespace kvo::core

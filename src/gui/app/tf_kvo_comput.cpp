@@ -25,6 +25,7 @@
 #include "app/tf_help.h"
 #include "app/tf_open_failure.h"
 #include "app/tf_overwrite.h"
+#include "app/tf_settings.h"
 #include "app/tf_splash.h"
 #include "app/up_down.h"
 #include "loops/loop_map_chart.h"
@@ -61,7 +62,9 @@ void showFileName(QLineEdit* edit, const std::string& name) {
 }  // namespace
 
 TFKVOComput::TFKVOComput(StartupOptions options) : m_options(std::move(options)) {
-  if (!m_options.compute) m_options.compute = kernelComputation(m_options.startupFolder.string());
+  if (!m_options.compute) m_options.compute = kernelComputation(m_options.startupFolder.string(), &m_context.sampling);
+  // The sampling kept from the last session; Run reads it when it starts.
+  m_context.sampling = loadSamplingSettings();
   setObjectName(QStringLiteral("TFKVOComput"));
   setWindowTitle(QStringLiteral("KVO computing"));
   if (m_options.showSplash) {
@@ -181,13 +184,16 @@ void TFKVOComput::buildWindow() {
   BLoad = named(new QPushButton(QStringLiteral("Load"), central), "BLoad");
   BRun = named(new QPushButton(QStringLiteral("Run"), central), "BRun");
   BHelp = named(new QPushButton(QStringLiteral("Help"), central), "BHelp");
+  BSettings = named(new QPushButton(QStringLiteral("Settings"), central), "BSettings");
   int column = 0;
-  for (QPushButton* b : {BLoops, BSave, BLoad, BRun, BHelp}) commands->addWidget(b, 0, column++);
+  for (QPushButton* b : {BLoops, BSave, BLoad, BRun, BHelp, BSettings}) commands->addWidget(b, 0, column++);
   connect(BLoops, &QPushButton::clicked, this, &TFKVOComput::BLoopsClick);
   connect(BSave, &QPushButton::clicked, this, &TFKVOComput::BSaveClick);
   connect(BLoad, &QPushButton::clicked, this, &TFKVOComput::BLoadClick);
   connect(BRun, &QPushButton::clicked, this, &TFKVOComput::BRunClick);
   connect(BHelp, &QPushButton::clicked, this, &TFKVOComput::BHelpClick);
+  connect(BSettings, &QPushButton::clicked, this, &TFKVOComput::BSettingsClick);
+  showSamplingHint();
   connect(CBRunList, &QCheckBox::toggled, BRunListSet, &QPushButton::setEnabled);
   connect(BRunListSet, &QPushButton::clicked, this, &TFKVOComput::BRunListSetClick);
   auto* files = new QGridLayout;
@@ -558,6 +564,22 @@ void TFKVOComput::BHelpClick() {
   auto* help = new TFHelp(m_context, QString::fromStdString(helpFile.string()), this);
   connect(help, &TFHelp::closed, this, [this] { BHelp->setEnabled(true); });
   help->show();
+}
+
+void TFKVOComput::BSettingsClick() {
+  TFSettings dialog(m_context, m_context.sampling, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  m_context.sampling = dialog.settings();
+  showSamplingHint();
+  if (auto message = saveSamplingSettings(m_context.sampling)) showError(m_context, *message, this);
+}
+
+void TFKVOComput::showSamplingHint() {
+  const core::SamplingSettings& s = m_context.sampling;
+  QString hint = QStringLiteral("Computation settings: ") + q(std::string(core::samplingName(s.sampling))) +
+                 QStringLiteral(" sampling");
+  if (s.sampling == core::Sampling::Converged) hint += QStringLiteral(", tolerance ") + toleranceText(s.tolerance);
+  BSettings->setToolTip(hint);
 }
 
 void TFKVOComput::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 // The main window "KVO computing": the computing parameters, the layered
 // section, the option switches, the loop map and the commands Save, Load,
-// Run and Help. It owns the program's shared state (AppContext).
+// Run, Help and Settings. It owns the program's shared state (AppContext).
 
 #include <QMainWindow>
 
@@ -64,6 +64,8 @@ class TFKVOComput : public QMainWindow {
   void BLoadClick();
   void BRunClick();
   void BHelpClick();
+  // The computation settings dialog on the context's sampling; OK stores and keeps them.
+  void BSettingsClick();
   void BRunListSetClick();
   void UDLNumberClick();
   void LMaxDepthDblClick();
@@ -80,6 +82,8 @@ class TFKVOComput : public QMainWindow {
   void setLayerRows(const std::vector<core::LayerRow>& rows);
   void updateFromColumn();
   void setSingleDepth(bool on);
+  // The settings button's hint: the sampling the next Run uses.
+  void showSamplingHint();
   // The two names of the working file's header ("c:" when it cannot be read).
   std::pair<std::string, std::string> readWorkingHeader();
   // The folder a file dialog opens in for a remembered name.
@@ -121,6 +125,7 @@ class TFKVOComput : public QMainWindow {
   QPushButton* BLoad = nullptr;
   QPushButton* BRun = nullptr;
   QPushButton* BHelp = nullptr;
+  QPushButton* BSettings = nullptr;
   QLineEdit* ESaved = nullptr;
   QLineEdit* ELoaded = nullptr;
   QLineEdit* EResult = nullptr;

@@ -270,11 +270,15 @@ class CallbackProgress : public core::ComputeProgress {
 
 }  // namespace
 
-ComputeEntry kernelComputation(std::string workingFolder) {
-  return [workingFolder](const std::string& parameterFile, const core::SoundingParameters& params,
-                         std::stop_token stop, const ProgressCallbacks& progress, std::string& message) {
+ComputeEntry kernelComputation(std::string workingFolder, const core::SamplingSettings* settings) {
+  return [workingFolder, settings](const std::string& parameterFile, const core::SoundingParameters& params,
+                                   std::stop_token stop, const ProgressCallbacks& progress, std::string& message) {
     CallbackProgress sink(progress);
     core::ComputeOptions options;
+    if (settings != nullptr) {
+      options.sampling = settings->sampling;
+      options.tolerance = settings->tolerance;
+    }
     options.stop = stop;
     options.progress = &sink;
     options.workingFolder = workingFolder;

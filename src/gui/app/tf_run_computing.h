@@ -84,6 +84,8 @@ namespace kvo::gui {
 
 // Computes with the program's kernel computation; the component's scratch
 // file goes to `workingFolder`.
-ComputeEntry kernelComputation(std::string workingFolder);
+// `settings` (may be null: the defaults) is read when each computation
+// starts, so a change in the settings dialog applies to the next Run.
+ComputeEntry kernelComputation(std::string workingFolder, const core::SamplingSettings* settings = nullptr);
 
 }  // namespace kvo::gui

@@ -40,8 +40,11 @@ SoundingParameters baseSounding() {
   return p;
 }
 
+// The classic scheme: these tests follow its steps (the converged one has
+// tests of its own, against references).
 ComputeOptions fakeOptions(FieldEntryPoint entry, int threads = 2) {
   ComputeOptions o;
+  o.sampling = Sampling::Classic;
   o.fieldEntry = entry;
   o.threads = threads;
   return o;
@@ -603,6 +606,7 @@ TEST_F(ComputeSoundingTest, TheBundledCoincidentExampleComputesAndLooksLikeAKern
   const FileOutcome outcome = readParameterFile(file, unused, ParameterFileMode::Parameters, m_dir, p);
   ASSERT_TRUE(outcome.ok()) << outcome.message;
   ComputeOptions o;
+  o.sampling = Sampling::Classic;
   o.workingFolder = m_dir.string();
   o.threads = 2;
   const ComputeResult r = ComputeSounding(path("example.nmc"), p, o);

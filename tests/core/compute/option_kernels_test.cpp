@@ -23,7 +23,9 @@ SoundingParameters example(const char* name) {
 ComputeResult compute(const SoundingParameters& p, const std::string& name) {
   const fs::path dir = fs::temp_directory_path() / "kvo_option_kernels";
   fs::create_directories(dir);
-  ComputeResult r = ComputeSounding((dir / (name + ".nmc")).string(), p);
+  ComputeOptions options;
+  options.sampling = Sampling::Classic;  // what each option changes, not how finely
+  ComputeResult r = ComputeSounding((dir / (name + ".nmc")).string(), p, options);
   EXPECT_EQ(r.status, ComputeStatus::Written) << name << ": " << r.message;
   return r;
 }

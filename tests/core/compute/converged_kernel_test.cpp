@@ -1,0 +1,151 @@
+// The converged sampling: invariances a correct integration keeps at every
+// depth (the shallowest, where the field peaks within centimetres of the
+// wire, included), bit-identical results for any number of threads, and
+// what it hands to the classic sampling. Its accuracy against independent
+// references: direct_integration_test.cpp and scripts/reference_check.sh.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "compute/compute_sounding.h"
+#include "fake_components.h"
+#include "model/sounding_parameters.h"
+
+namespace kvo::core {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConvergedKernelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() / ("kvo_converged_" + std::to_string(::getpid()));
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  ComputeResult run(const SoundingParameters& p, int threads = 2, FieldEntryPoint entry = nullptr,
+                    double tolerance = kDefaultTolerance) {
+    ComputeOptions o;
+    o.sampling = Sampling::Converged;
+    o.tolerance = tolerance;
+    o.threads = threads;
+    o.fieldEntry = entry;
+    o.workingFolder = m_dir.string();
+    return ComputeSounding((m_dir / "run.nmc").string(), p, o);
+  }
+  fs::path m_dir;
+};
+
+// A loop over the three layers of the bundled example, one depth.
+SoundingParameters sounding(LoopSetup tx, double depth) {
+  SoundingParameters p{};
+  p.tx = tx;
+  p.computing = {2000, -60, -depth, 40, 10000, 0, 0};
+  p.section[kLayerCount] = 3;
+  p.section[layerBottomSlot(1)] = 5;
+  p.section[layerResistivitySlot(1)] = 100;
+  p.section[layerBottomSlot(2)] = 30;
+  p.section[layerResistivitySlot(2)] = 20;
+  p.section[layerBottomSlot(3)] = 150;
+  p.section[layerResistivitySlot(3)] = 300;
+  return p;
+}
+
+// Largest |a - b| over the pulse moments at depth index 0, relative to the
+// largest |b|.
+double difference(const ComputeResult& a, const ComputeResult& b) {
+  double diff = 0.0, size = 0.0;
+  for (std::size_t p = 0; p < kKernelMoments; ++p) {
+    size = std::max(size, std::hypot(b.kernel->re[p][0], b.kernel->im[p][0]));
+    diff = std::max(diff, std::hypot(a.kernel->re[p][0] - b.kernel->re[p][0], a.kernel->im[p][0] - b.kernel->im[p][0]));
+  }
+  return diff / size;
+}
+
+TEST_F(ConvergedKernelTest, InvariancesHoldFromTheShallowestDepth) {
+#ifdef KVO_SANITIZE_BUILD
+  GTEST_SKIP() << "full-resolution kernels: too slow under the sanitizers";
+#endif
+  // A receiver identical to the transmitter is the coincident loop (its own
+  // lattice carries half of the plane); a square turned by 90 degrees and an
+  // eight turned by 180 degrees are the same loops.
+  struct Case {
+    const char* name;
+    LoopSetup tx, changedTx, rx;
+    double tolerance;
+  };
+  const Case cases[] = {
+      {"identical receiver", {1, 60, 0, 1, 0, 0, 0}, {1, 60, 0, 1, 0, 0, 0}, {1, 60, 0, 1, 0, 0, 0}, 5e-3},
+      {"square turned 90", {2, 50, 20, 1, 0, 0, 0}, {2, 50, 110, 1, 0, 0, 0}, {}, 1e-3},
+      {"eight turned 180", {3, 50, 30, 1, 0, 0, 0}, {3, 50, 210, 1, 0, 0, 0}, {}, 1e-3},
+  };
+  for (const Case& c : cases) {
+    for (const double depth : {0.05, 4.0}) {
+      SCOPED_TRACE(::testing::Message() << c.name << " at " << depth << " m");
+      const SoundingParameters a = sounding(c.tx, depth);
+      SoundingParameters b = sounding(c.changedTx, depth);
+      if (c.rx[0] != 0) b.rx = c.rx;
+      const ComputeResult ra = run(a);
+      const ComputeResult rb = run(b);
+      ASSERT_TRUE(ra.written() && rb.written()) << ra.message << rb.message;
+      EXPECT_EQ(ra.sampling, Sampling::Converged);
+      EXPECT_LT(difference(rb, ra), c.tolerance);
+    }
+  }
+}
+
+TEST_F(ConvergedKernelTest, AnyNumberOfThreadsGivesTheSameBits) {
+  SoundingParameters p = sounding({1, 30, 0, 1, 0, 0, 0}, 0);
+  p.computing[kMaxDepth] = 20.0;
+  p.computing[kMaxPulseMoment] = 100;
+  const ComputeResult one = run(p, 1, nullptr, 1e-2);
+  const ComputeResult two = run(p, 2, nullptr, 1e-2);
+  ASSERT_TRUE(one.written() && two.written());
+  EXPECT_EQ(0, std::memcmp(one.kernel.get(), two.kernel.get(), sizeof(KernelMatrix)));
+}
+
+TEST_F(ConvergedKernelTest, WhatItDoesNotHandleGoesToTheClassicSamplingAndSaysSo) {
+  // Sloping ground, and a single depth in the wires' own top layer (where
+  // the plane's integral diverges): classic sampling, with the reason.
+  struct Case {
+    const char* name;
+    double depth;
+    bool slope;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"sloping ground", 10.0, true, "sloping ground"},
+      {"depth 0.01 m", 0.01, false, "at least 0.03 m"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SoundingParameters p = sounding({1, 40, 0, 1, 0, 0, 0}, c.depth);
+    if (c.slope) {
+      p.slope[kSlopeEnabled] = 1;
+      p.slope[kSlopeAzimuth] = 30;
+      p.slope[kSlopeInclination] = 10;
+    }
+    const ComputeResult r = run(p, 2, &testing::freeSpaceEntry);
+    ASSERT_TRUE(r.written()) << r.message;
+    EXPECT_EQ(r.sampling, Sampling::Classic);
+    EXPECT_NE(r.samplingNote.find(c.reason), std::string::npos) << r.samplingNote;
+  }
+  // A field failure writes nothing, as in the classic sampling.
+  fs::remove(m_dir / "run.mrm");
+  testing::g_calls = 0;
+  testing::g_failAtCall = 1;
+  const ComputeResult failed = run(sounding({1, 40, 0, 1, 0, 0, 0}, 5.0), 2, &testing::failingEntry);
+  testing::g_failAtCall = 0;
+  EXPECT_EQ(failed.status, ComputeStatus::FieldFailed);
+  EXPECT_FALSE(fs::exists(m_dir / "run.mrm"));
+}
+
+}  // namespace
+}  // namespace kvo::core
