@@ -11,7 +11,7 @@ build=${1:-build/ci}
 refine=${2:-1}
 cmake --build "$build" --target kvo_kernel_reference >/dev/null
 ref=${KVO_REFERENCE_BIN:-"$build/tests/reference/kvo_kernel_reference"}
-pulses=0,10,20,30,40,50,60,70,80,90,95,99
+pulses=${KVO_REFERENCE_PULSES:-0,20,40,60,80,90,99}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -21,17 +21,17 @@ run_case() {
   local f="$tmp/$name.nmc"
   sed "$edit" "$file" > "$f"
   echo "== $name"
-  "$ref" "$f" --depths "$depths" --pulses "$pulses" --refine "$refine" --compare | grep '^#.*\(worst\|left out\)'
+  "$ref" "$f" --depths "$depths" --pulses "$pulses" --refine "$refine" --compare | grep '^#.*\(worst\|left out\)' || true
 }
 
 ex=examples
-run_case circle-three-layers "$ex/coincident_circle_100m_three_layers.nmc" "" 0.05,0.2,0.5,1,3.8,10,30,100
+run_case circle-three-layers "$ex/coincident_circle_100m_three_layers.nmc" "" 0.05,0.5,3.8,30,100
 # The same circle over a resistive half-space (10 000 ohm-m).
 run_case circle-resistive "$ex/coincident_circle_100m_three_layers.nmc" \
-  "4s/.*/    1.00 10000.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00 /" \
-  0.05,0.5,3.8,30
+  "4s/.*/    1.00   100.00 10000.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00     0.00 /" \
+  0.05,3.8
 # Elliptical polarisation on.
-run_case circle-elliptical "$ex/coincident_circle_100m_three_layers.nmc" "3s/ 0.00 *$/ 1.00 /" 0.2,3.8,30
+run_case circle-elliptical "$ex/coincident_circle_100m_three_layers.nmc" "3s/ 0.00 *$/ 1.00 /" 0.5,10
 run_case figure-eight "$ex/figure_eight.nmc" "" 0.2,3.8,30
 run_case shifted-squares "$ex/square_tx_shifted_square_rx.nmc" "" 0.2,3.8,30
 # An identical separate receiver.

@@ -43,11 +43,13 @@ Commands:
                       result is the same for any number. Shows progress on a
                       terminal and prints the files written and a short table
                       of the kernel. Ctrl-C stops after the current depth and
-                      writes nothing. --sampling: classic (the scheme of the
-                      first program, kept to reproduce earlier results) or
-                      converged (every depth and pulse moment integrated to
-                      the tolerance, the physical Bloch-Siegert shift; no
-                      sloping ground yet). --tolerance: of the converged
+                      writes nothing. --sampling: converged (the default:
+                      every depth and pulse moment integrated to the
+                      tolerance, the physical Bloch-Siegert shift; sloping
+                      ground is still computed with the classic sampling,
+                      and the summary says so) or classic (the scheme of
+                      earlier versions, to reproduce their results).
+                      --tolerance: of the converged
                       sampling, relative to each depth's largest |K|
                       (default 1e-3); the summary gives the error estimate.
   run-list FILE [--sampling S] [--tolerance T] [--threads N] [--quiet]

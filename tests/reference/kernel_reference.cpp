@@ -24,6 +24,7 @@
 // difference relative to the largest |K| of the reference at that depth.
 //
 //        kvo_kernel_reference FILE.nmc --dump classic|converged [--tolerance T]
+//                             [--classic-bloch-siegert]
 // prints the whole kernel of a computation in full precision (pulse index,
 // depth index, pulse moment, depth, Re K, Im K), for error maps.
 // Cost: minutes per depth at shallow depths; shallower than about
@@ -345,7 +346,11 @@ int main(int argc, char** argv) {
     }
     ComputeOptions options;
     options.sampling = parseSampling(argv[3]).value_or(Sampling::Converged);
-    if (argc >= 6 && std::string(argv[4]) == "--tolerance") options.tolerance = std::atof(argv[5]);
+    for (int i = 4; i < argc; ++i) {
+      const std::string a = argv[i];
+      if (a == "--tolerance" && i + 1 < argc) options.tolerance = std::atof(argv[++i]);
+      if (a == "--classic-bloch-siegert") options.physicalBlochSiegert = false;
+    }
     const auto dir = std::filesystem::temp_directory_path() / ("kvo_dump_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const ComputeResult r = ComputeSounding((dir / "x.nmc").string(), params, options);
@@ -411,21 +416,26 @@ int main(int argc, char** argv) {
     }
     if (kept.empty()) continue;
     const Reference ref = referenceKernel(s, depth, kept, refine);
-    std::vector<Complex> conv(kept.size());
+    std::vector<Complex> conv(kept.size()), classic(kept.size());
+    double estimate = 0.0;
     if (compare) {
-      ComputeOptions options;
-      options.sampling = Sampling::Converged;
-      const auto dir = std::filesystem::temp_directory_path() / ("kvo_reference_" + std::to_string(::getpid()));
-      std::filesystem::create_directories(dir);
-      const ComputeResult r = ComputeSounding((dir / "x.nmc").string(), p, options);
-      std::filesystem::remove_all(dir);
-      if (!r.written()) {
-        std::cerr << r.message << "\n";
-        return 1;
+      for (const Sampling sampling : {Sampling::Converged, Sampling::Classic}) {
+        ComputeOptions options;
+        options.sampling = sampling;
+        const auto dir = std::filesystem::temp_directory_path() / ("kvo_reference_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        const ComputeResult r = ComputeSounding((dir / "x.nmc").string(), p, options);
+        std::filesystem::remove_all(dir);
+        if (!r.written()) {
+          std::cerr << r.message << "\n";
+          return 1;
+        }
+        if (sampling == Sampling::Converged) estimate = r.errorEstimate;
+        std::vector<Complex>& out = sampling == Sampling::Converged ? conv : classic;
+        for (std::size_t i = 0; i < kept.size(); ++i) out[i] = {r.kernel->re[kept[i]][0], r.kernel->im[kept[i]][0]};
       }
-      for (std::size_t i = 0; i < kept.size(); ++i) conv[i] = {r.kernel->re[kept[i]][0], r.kernel->im[kept[i]][0]};
     }
-    double largest = 0.0, worst = 0.0;
+    double largest = 0.0, worst = 0.0, worstClassic = 0.0;
     for (const Complex& k : ref.kernel) largest = std::max(largest, std::abs(k));
     std::printf("# depth %g m, %zu points, refine %g\n# p  pulse moment  Re ref  Im ref%s\n", depth, ref.points, refine,
                 compare ? "  Re converged  Im converged  |diff|/max|K|" : "");
@@ -435,11 +445,15 @@ int main(int argc, char** argv) {
       if (compare) {
         const double d = std::abs(conv[i] - ref.kernel[i]) / largest;
         worst = std::max(worst, d);
+        worstClassic = std::max(worstClassic, std::abs(classic[i] - ref.kernel[i]) / largest);
         std::printf(" %14.7e %14.7e %9.2e", conv[i].real(), conv[i].imag(), d);
       }
       std::printf("\n");
     }
-    if (compare) std::printf("# depth %g m: worst difference %.3e of the largest |K|\n", depth, worst);
+    if (compare) {
+      std::printf("# depth %g m: worst difference %.3e of the largest |K| (converged, its estimate %.1e; classic %.3e)\n",
+                  depth, worst, estimate, worstClassic);
+    }
   }
   return 0;
 }

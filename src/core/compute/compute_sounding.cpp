@@ -177,7 +177,7 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
     ProgressCounter layerBar(options.progress, false);
     fieldBar.start(barMaximum(*setup));
     layerBar.start(barMaximum(*setup));
-    const ResponseTable table(*setup, LargestDrive(*setup), options.threads);
+    const ResponseTable table(*setup, LargestDrive(*setup), options.threads, options.physicalBlochSiegert);
     std::vector<double> estimates(depths.size(), 0.0);
     const RunResult run = runItems(
         depths.size(), options.threads, options.stop,

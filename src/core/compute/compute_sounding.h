@@ -67,6 +67,9 @@ class ComputeProgress {
 struct ComputeOptions {
   Sampling sampling = Sampling::Converged;
   double tolerance = kDefaultTolerance;   // converged: relative to each depth's largest |K|
+  // Converged: false puts the classic Bloch-Siegert term w^2/w0 in place of
+  // the physical w^2/(4 w0), to measure what the term changes.
+  bool physicalBlochSiegert = true;
   int threads = 0;                        // workers; 0 = one per core
   std::stop_token stop;                   // honoured between depths
   ComputeProgress* progress = nullptr;    // may be null

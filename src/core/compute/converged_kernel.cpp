@@ -73,13 +73,15 @@ struct EdgeTerms {
   ResponseTerm harmonic;
 };
 
-// The terms at drive b (T/A): the fundamental with the physical
-// Bloch-Siegert shift, each harmonic with w/6 and the 80 Hz offset.
+// The terms at drive b (T/A): the fundamental with the Bloch-Siegert shift
+// (the physical w^2/(4 w0), or the classic w^2/w0 for comparisons), each
+// harmonic with w/6 and the 80 Hz offset.
 EdgeTerms edgeTerms(double b, double current, double offset, const PulseSettings& pulse) {
   const double rabi = kGyromagneticRatio * b * current;
   const double larmor = 2.0 * kPi * pulse.larmorFrequency + offset;
   EdgeTerms t;
-  t.fundamental = responseTerm(rabi, offset + rabi * rabi / (4.0 * larmor), pulse.pulseSeconds);
+  const double shift = pulse.physicalBlochSiegert ? rabi * rabi / (4.0 * larmor) : rabi * rabi / larmor;
+  t.fundamental = responseTerm(rabi, offset + shift, pulse.pulseSeconds);
   t.harmonic = responseTerm(rabi * kHarmonicAmplitude, offset + 2.0 * kPi * kHarmonicOffset, pulse.pulseSeconds);
   return t;
 }
@@ -132,7 +134,7 @@ double LargestDrive(const SoundingSetup& setup) {
   return 8.0 * kMu0 / (2.0 * kPi * gap);
 }
 
-ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, int threads) {
+ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, int threads, bool physicalBlochSiegert) {
   m_low = bHigh * kLowBinFraction;
   m_logRatio = std::log(kBinRatio);
   const auto logBins = static_cast<std::size_t>(std::ceil(std::log(1.0 / kLowBinFraction) / m_logRatio));
@@ -142,7 +144,8 @@ ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, int threa
   const std::size_t bins = binCount();
   m_values.assign(kGridPoints * bins, Complex{});
 
-  const PulseSettings pulse = physicalPulse(setup);
+  PulseSettings pulse = physicalPulse(setup);
+  pulse.physicalBlochSiegert = physicalBlochSiegert;
   const auto fillRow = [&](std::size_t p) {
     const double current = pulseCurrent(setup, p);
     const double offset = setup.shift.offsets[p];
@@ -573,6 +576,10 @@ struct ConvergedKernelWorker::Impl {
   double largestFlipPerDrive = 0.0;  // rad per T/A at the largest current
   std::size_t variants = 2;          // sign choices in use: 4 with a separate receiver
   std::vector<TargetOutline> outlines;
+  // A convex target outline as half-planes e0 x + e1 y + e2 >= 0 in the
+  // transmitter's frame; empty without a target or for an outline that is
+  // not convex.
+  std::vector<std::array<double, 3>> targetEdges;
   std::vector<Complex> mass;
   std::size_t massLow = 0, massHigh = 0;
 
@@ -597,9 +604,35 @@ struct ConvergedKernelWorker::Impl {
     }
     mass.assign(table.binCount(), Complex{});
     variants = s.separateReceiver ? 4 : 2;
+    if (s.targetCount > 0) setUpTarget();
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       largestFlipPerDrive = std::max(largestFlipPerDrive, kGyromagneticRatio * pulseCurrent(s, p) *
                                                                s.grids.pulseDuration * kMillisecond);
+    }
+  }
+
+  void setUpTarget() {
+    std::array<std::array<double, 2>, kTargetCornerCount> c{};
+    for (std::size_t i = 0; i < kTargetCornerCount; ++i) {
+      c[i] = {tx.cosAz * setup.targetX[i] + tx.sinAz * setup.targetY[i],
+              -tx.sinAz * setup.targetX[i] + tx.cosAz * setup.targetY[i]};
+    }
+    double orientation = 0.0;
+    for (std::size_t i = 0; i < kTargetCornerCount; ++i) {
+      const auto& p = c[i];
+      const auto& q = c[(i + 1) % kTargetCornerCount];
+      const auto& r = c[(i + 2) % kTargetCornerCount];
+      const double turn = (q[0] - p[0]) * (r[1] - q[1]) - (q[1] - p[1]) * (r[0] - q[0]);
+      if (turn == 0.0 || (orientation != 0.0 && (turn > 0.0) != (orientation > 0.0))) return;  // not convex
+      orientation = turn;
+    }
+    const double sign = orientation > 0.0 ? 1.0 : -1.0;
+    for (std::size_t i = 0; i < kTargetCornerCount; ++i) {
+      const auto& p = c[i];
+      const auto& q = c[(i + 1) % kTargetCornerCount];
+      const double ex = q[0] - p[0], ey = q[1] - p[1];
+      // sign * (e x (v - p)) >= 0 inside.
+      targetEdges.push_back({-sign * ey, sign * ex, sign * (ey * p[0] - ex * p[1])});
     }
   }
 
@@ -773,10 +806,40 @@ struct ConvergedKernelWorker::Impl {
     return PointInTargetBoxes(x, y, outlines) && PointInTargets(x, y, outlines) > 0;
   }
 
-  void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
+  void depositTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
     const double area = 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
-    if (area == 0.0 || !counted((a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0)) return;
+    if (area == 0.0) return;
     deposit(a, b, c, (a.weight[k] + b.weight[k] + c.weight[k]) * (area * kAreaFactor / 3.0));
+  }
+
+  void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
+    if (setup.targetCount == 0) {
+      depositTriangle(a, b, c, k);
+      return;
+    }
+    if (targetEdges.empty()) {
+      // A target outline that is not convex: the triangle counts by its centroid.
+      if (counted((a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0)) depositTriangle(a, b, c, k);
+      return;
+    }
+    // A convex outline: the triangle clipped to it, edge by edge (the
+    // values are linear on the triangle, so the cut points take them
+    // linearly).
+    std::vector<NodeValue> piece{a, b, c}, next;
+    for (const auto& e : targetEdges) {
+      const auto inside = [&](const NodeValue& v) { return e[0] * v.x + e[1] * v.y + e[2]; };
+      next.clear();
+      for (std::size_t i = 0; i < piece.size(); ++i) {
+        const NodeValue& p = piece[i];
+        const NodeValue& q = piece[(i + 1) % piece.size()];
+        const double fp = inside(p), fq = inside(q);
+        if (fp >= 0.0) next.push_back(p);
+        if ((fp >= 0.0) != (fq >= 0.0)) next.push_back(between(p, q, fp / (fp - fq), variants, table));
+      }
+      piece.swap(next);
+      if (piece.size() < 3) return;
+    }
+    for (std::size_t i = 1; i + 1 < piece.size(); ++i) depositTriangle(piece[0], piece[i], piece[i + 1], k);
   }
 
   // Whether the sign choice of one loop (bit) changes the weight anywhere

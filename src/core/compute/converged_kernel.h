@@ -92,8 +92,9 @@ class ResponseTable {
  public:
   static constexpr double kBinRatio = 1.003;
 
-  // Bins up to bHigh (T/A); the first bin is [0, bHigh * 1e-9].
-  ResponseTable(const SoundingSetup& setup, double bHigh, int threads);
+  // Bins up to bHigh (T/A); the first bin is [0, bHigh * 1e-9]. The
+  // classic Bloch-Siegert term (w^2/w0) only for comparisons.
+  ResponseTable(const SoundingSetup& setup, double bHigh, int threads, bool physicalBlochSiegert = true);
 
   std::size_t binCount() const { return m_edges.size() - 1; }
   std::size_t binOf(double b) const;

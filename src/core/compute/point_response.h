@@ -19,7 +19,7 @@
 // rotating frame and, to second order, shifts the resonance by
 //     w^2 / (4 (2 pi f + dw))                          (physical)
 // (f the Larmor frequency, Hz; a laboratory-frame Bloch simulation agrees,
-// see the tests). The classic scheme keeps the term of the first program,
+// see the tests). The classic scheme keeps the term of earlier versions,
 //     (2w)^2 / (4 (2 pi f + dw)) = w^2 / (2 pi f + dw),
 // four times the physical shift, so that earlier results can be reproduced. Each of the h - 1 further terms (pulse
 // harmonics) has the field w/6 and the offset dw + 2 pi 80 Hz, without the

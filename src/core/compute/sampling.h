@@ -1,6 +1,6 @@
 #pragma once
 // How the kernel phase integrates the plane of each depth.
-//   Classic: the first program's scheme (sub-steps per change of the flip
+//   Classic: the scheme of earlier versions (sub-steps per change of the flip
 //     angle per ampere, every second depth and pulse moment in the coarse
 //     mode, the others read off parabolas, the Bloch-Siegert term w^2/w0),
 //     kept to reproduce earlier result files.

@@ -2,7 +2,7 @@
 // The settings dialog "Computation settings": how Run and the run lists
 // integrate the kernel phase (core/compute/sampling.h). Converged integrates
 // every depth and pulse moment to a tolerance relative to the depth's largest
-// |K|; Classic repeats the first program's sampling. The main window shows it
+// |K|; Classic repeats the sampling of earlier versions. The main window shows it
 // on its own settings, copies the result back on OK and keeps it between
 // sessions (QSettings "KVO"/"kvo").
 
