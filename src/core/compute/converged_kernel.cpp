@@ -20,7 +20,7 @@ constexpr int kMaxLevel = 4;
 constexpr double kLowBinFraction = 1e-9;
 // The earth's part of the field: radial nodes per interval of the polar
 // grid, and points per call of the component.
-constexpr int kRemainderDivisions = 2;
+constexpr int kRemainderDivisions = 1;
 constexpr std::size_t kPointsPerCall = 190;
 // Lattice: first step at the wire, in units of the depth below the wire,
 // growth of the steps, largest step (in apothems), and the same along the
