@@ -18,7 +18,7 @@
 // receiver's wedges, the rest on the transmitter's), which is exact.
 //
 // Usage: kvo_kernel_reference FILE.nmc --depths Z1,Z2,... [--refine F]
-//                             [--pulses all|I1,I2,...] [--compare]
+//                             [--pulses all|I1,I2,...] [--max-flip RAD] [--compare]
 // prints per depth and pulse index: pulse moment, Re K, Im K of the
 // reference and (with --compare) of the converged sampling, and the
 // difference relative to the largest |K| of the reference at that depth.
@@ -30,7 +30,9 @@
 // Cost: minutes per depth at shallow depths; shallower than about
 // 0.04 m * (largest pulse moment / 1000 A-ms) / 4 the flip cannot be resolved in
 // reasonable time, and such depths are limited to the pulse moments whose
-// flip next to the wire stays below 1000 rad (said in the output).
+// flip next to the wire stays below --max-flip (1000 rad; said in the
+// output). Loops without a rotational symmetry (eights, separate receivers)
+// compute every wedge and want a lower limit.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -372,8 +374,13 @@ int main(int argc, char** argv) {
   double refine = 1.0;
   std::string pulseText = "all";
   bool compare = false;
+  double maxFlip = 1000.0;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--max-flip" && i + 1 < argc) {
+      maxFlip = std::atof(argv[++i]);
+      continue;
+    }
     if (a == "--depths" && i + 1 < argc) depths = numbers(argv[++i]);
     else if (a == "--refine" && i + 1 < argc) refine = std::atof(argv[++i]);
     else if (a == "--pulses" && i + 1 < argc) pulseText = argv[++i];
@@ -408,11 +415,11 @@ int main(int argc, char** argv) {
     for (const std::size_t q : pulses) {
       const double flip = kGyromagneticRatio * s.tx.turns * s.grids.pulseMoments[q] / s.grids.pulseDuration *
                           s.grids.pulseDuration * 1e-3 * kMu0 / (2 * kPi * below);
-      if (flip <= 1000.0) kept.push_back(q);
+      if (flip <= maxFlip) kept.push_back(q);
     }
     if (kept.size() < pulses.size()) {
-      std::printf("# depth %g: %zu pulse moments above a flip of 1000 rad next to the wire left out\n", depth,
-                  pulses.size() - kept.size());
+      std::printf("# depth %g: %zu pulse moments above a flip of %g rad next to the wire left out\n", depth,
+                  pulses.size() - kept.size(), maxFlip);
     }
     if (kept.empty()) continue;
     const Reference ref = referenceKernel(s, depth, kept, refine);

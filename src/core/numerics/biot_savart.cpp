@@ -7,28 +7,7 @@
 namespace kvo::core {
 
 FieldVector BiotSavartField(std::span<const Point3> vertices, const Point3& p) {
-  FieldVector h{0.0, 0.0, 0.0};
-  for (std::size_t k = 0; k + 1 < vertices.size(); ++k) {
-    const Point3& a = vertices[k];
-    const Point3& b = vertices[k + 1];
-    const double ex = b[0] - a[0], ey = b[1] - a[1], ez = b[2] - a[2];
-    const double len = std::sqrt(ex * ex + ey * ey + ez * ez);
-    if (len == 0.0) continue;
-    const double ux = ex / len, uy = ey / len, uz = ez / len;
-    const double r1x = p[0] - a[0], r1y = p[1] - a[1], r1z = p[2] - a[2];
-    const double along1 = r1x * ux + r1y * uy + r1z * uz;
-    const double along2 = along1 - len;
-    const double dx = r1x - along1 * ux, dy = r1y - along1 * uy, dz = r1z - along1 * uz;
-    const double d2 = dx * dx + dy * dy + dz * dz;
-    if (d2 == 0.0) continue;
-    const double n1 = std::sqrt(d2 + along1 * along1);
-    const double n2 = std::sqrt(d2 + along2 * along2);
-    const double f = (along1 / n1 - along2 / n2) / (4.0 * kPi * d2);
-    h[0] += f * (uy * dz - uz * dy);
-    h[1] += f * (uz * dx - ux * dz);
-    h[2] += f * (ux * dy - uy * dx);
-  }
-  return h;
+  return BiotSavartWire(vertices).at(p);
 }
 
 BiotSavartWire::BiotSavartWire(std::span<const Point3> vertices) {
