@@ -1,6 +1,8 @@
 #include "compute/converged_kernel.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <array>
 #include <cmath>
 #include <thread>
@@ -177,11 +179,13 @@ namespace {
 // (remainder below 2 s^13/13 = 2e-11). Twice as fast as std::log, and the
 // bin of a drive only needs its logarithm to a small part of a bin (0.003).
 double fastLog(double x) {
-  int e = 0;
-  double m = std::frexp(x, &e);
-  if (m < 0.70710678118654752) {
-    m *= 2.0;
-    --e;
+  // The exponent and mantissa straight from the bits (x is normal and > 0).
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  int e = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+  double m = std::bit_cast<double>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);  // [1, 2)
+  if (m >= 1.4142135623730950) {
+    m *= 0.5;
+    ++e;
   }
   const double s = (m - 1.0) / (m + 1.0);
   const double s2 = s * s;
@@ -313,8 +317,8 @@ struct LoopRemainder {
     return v;
   }
 
-  ComplexField fieldAt(const std::vector<RemainderRow>& rows, double x, double y, double z) const {
-    const FieldVector stat = staticField.at({x, y, z});
+  // The field of `rows` at (x, y, z) with the static part `stat` there.
+  ComplexField fieldAt(const std::vector<RemainderRow>& rows, const FieldVector& stat, double x, double y) const {
     const RemainderRow v = interpolate(rows, x, y);
     return {{stat[0] + v[0], stat[1] + v[1], stat[2] + v[2]}, {v[3], v[4], v[5]}};
   }
@@ -323,8 +327,8 @@ struct LoopRemainder {
   FieldVector turned(const FieldVector& v) const {
     return {cosAz * v[0] - sinAz * v[1], sinAz * v[0] + cosAz * v[1], v[2]};
   }
-  ComplexField commonField(const std::vector<RemainderRow>& rows, double x, double y, double z) const {
-    const ComplexField h = fieldAt(rows, x, y, z);
+  ComplexField commonField(const std::vector<RemainderRow>& rows, const FieldVector& stat, double x, double y) const {
+    const ComplexField h = fieldAt(rows, stat, x, y);
     return {turned(h.re), turned(h.im)};
   }
 };
@@ -752,7 +756,9 @@ struct ConvergedKernelWorker::Impl {
     n.x = x;
     n.y = y;
     const double inc = setup.inclination;
-    const ComplexField txField = tx.commonField(tx.model, x, y, depth);
+    // The static part once for the model and the reference earth.
+    const FieldVector txStatic = tx.staticField.at({x, y, depth});
+    const ComplexField txField = tx.commonField(tx.model, txStatic, x, y);
     // Amplitudes without the sign of the real part; the sign is chosen per
     // variant below.
     PerpendicularPair p = PerpendicularAmplitudes(inc, txField);
@@ -761,7 +767,7 @@ struct ConvergedKernelWorker::Impl {
     PerpendicularPair a = p;
     PerpendicularPair b{p.p0 / 2.0, p.p1 / 2.0};
     if (setup.elliptical) {
-      const ComplexField ref = tx.commonField(tx.reference, x, y, depth);
+      const ComplexField ref = tx.commonField(tx.reference, txStatic, x, y);
       const EllipticalSplitResult split = EllipticalSplit(txField, ref, inc, p);
       a = split.a;
       b = split.b;
@@ -780,7 +786,7 @@ struct ConvergedKernelWorker::Impl {
     const double cy = tx.sinAz * x + tx.cosAz * y - rx.centreY;
     const double lx = rx.cosAz * cx + rx.sinAz * cy;
     const double ly = -rx.sinAz * cx + rx.cosAz * cy;
-    const ComplexField rxField = rx.commonField(rx.model, lx, ly, depth);
+    const ComplexField rxField = rx.commonField(rx.model, rx.staticField.at({lx, ly, depth}), lx, ly);
     a = PerpendicularAmplitudes(inc, rxField);
     a.p0 = std::fabs(a.p0);
     n.acuteRx = VectorCosine(rxField.re, rxField.im);
@@ -812,11 +818,13 @@ struct ConvergedKernelWorker::Impl {
     if (b2 > b3) std::swap(b2, b3);
     if (b1 > b2) std::swap(b1, b2);
     const double width = b3 - b1;
+    const double rising = b2 > b1 ? 1.0 / (width * (b2 - b1)) : 0.0;
+    const double falling = b3 > b2 ? 1.0 / (width * (b3 - b2)) : 0.0;
     const auto cdf = [&](double x) {
       if (x <= b1) return 0.0;
       if (x >= b3) return 1.0;
-      if (x <= b2) return (x - b1) * (x - b1) / (width * (b2 - b1));
-      return 1.0 - (b3 - x) * (b3 - x) / (width * (b3 - b2));
+      if (x <= b2) return (x - b1) * (x - b1) * rising;
+      return 1.0 - (b3 - x) * (b3 - x) * falling;
     };
     double previous = 0.0;
     for (std::size_t k = k1; k < k3; ++k) {
