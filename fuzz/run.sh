@@ -18,12 +18,14 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKVO_BUILD_GUI=OFF -DKVO_BUILD_TESTS=OFF -DKVO_BUILD_BENCH=OFF -DKVO_BUILD_FUZZ=ON >/dev/null
 cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points
 
-corpus=build/fuzz/corpus
+corpus="$PWD/build/fuzz/corpus"
 mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points} fuzz/findings
 cp examples/*.nmc "$corpus/parameter_file/"
 { echo "   2    1 c: "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/working"
 { echo "   2    1 "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/user.mrl"
 printf 'validate\nx.nmc' > "$corpus/cli_arguments/validate"
+printf 'x.nmc\n--sampling\nconverged\n--tolerance\n1e-3\n--threads\n2' > "$corpus/cli_arguments/compute"
+printf 'run-list\nlist.mrl\n--sampling\nclassic' > "$corpus/cli_arguments/runlist"
 printf 'field\n--frequency\n2000\n--layers\n0.02:1e8,0:30\n--loop\n1:100' > "$corpus/cli_arguments/field"
 printf '0 0 1\n10 5 20\n' > "$corpus/field_points/points"
 
@@ -36,7 +38,7 @@ for target in "${targets[@]}"; do
   echo "== fuzz_$target for ${seconds} s"
   status=0
   "$build/fuzz/fuzz_$target" "$corpus/$target" -max_total_time="$seconds" -timeout=30 \
-    -artifact_prefix="fuzz/findings/${target}-" -print_final_stats=1 > "build/fuzz/$target.log" 2>&1 || status=$?
+    -artifact_prefix="$PWD/fuzz/findings/${target}-" -print_final_stats=1 > "build/fuzz/$target.log" 2>&1 || status=$?
   grep -E "^stat::number_of_executed_units|^SUMMARY|Test unit written" "build/fuzz/$target.log" || true
   [ "$status" -eq 0 ] || found+=("$target")
 done
