@@ -324,6 +324,17 @@ Reference referenceKernel(const SoundingSetup& s, double depth, const std::vecto
   return out;
 }
 
+// ComputeSounding with its result files in a folder of its own, removed
+// afterwards; a failure's message goes to standard error.
+ComputeResult computeAside(const SoundingParameters& params, const ComputeOptions& options) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kvo_reference_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  ComputeResult r = ComputeSounding((dir / "x.nmc").string(), params, options);
+  std::filesystem::remove_all(dir);
+  if (!r.written()) std::cerr << r.message << "\n";
+  return r;
+}
+
 std::vector<double> numbers(const std::string& text) {
   std::vector<double> v;
   std::stringstream ss(text);
@@ -353,14 +364,8 @@ int main(int argc, char** argv) {
       if (a == "--tolerance" && i + 1 < argc) options.tolerance = std::atof(argv[++i]);
       if (a == "--classic-bloch-siegert") options.physicalBlochSiegert = false;
     }
-    const auto dir = std::filesystem::temp_directory_path() / ("kvo_dump_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const ComputeResult r = ComputeSounding((dir / "x.nmc").string(), params, options);
-    std::filesystem::remove_all(dir);
-    if (!r.written()) {
-      std::cerr << r.message << "\n";
-      return 1;
-    }
+    const ComputeResult r = computeAside(params, options);
+    if (!r.written()) return 1;
     std::printf("# sampling %s, error estimate %.3e\n", std::string(samplingName(r.sampling)).c_str(), r.errorEstimate);
     for (std::size_t z = 0; z < r.depthCount; ++z) {
       for (std::size_t p = 0; p < kGridPoints; ++p) {
@@ -429,14 +434,8 @@ int main(int argc, char** argv) {
       for (const Sampling sampling : {Sampling::Converged, Sampling::Classic}) {
         ComputeOptions options;
         options.sampling = sampling;
-        const auto dir = std::filesystem::temp_directory_path() / ("kvo_reference_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        const ComputeResult r = ComputeSounding((dir / "x.nmc").string(), p, options);
-        std::filesystem::remove_all(dir);
-        if (!r.written()) {
-          std::cerr << r.message << "\n";
-          return 1;
-        }
+        const ComputeResult r = computeAside(p, options);
+        if (!r.written()) return 1;
         if (sampling == Sampling::Converged) estimate = r.errorEstimate;
         std::vector<Complex>& out = sampling == Sampling::Converged ? conv : classic;
         for (std::size_t i = 0; i < kept.size(); ++i) out[i] = {r.kernel->re[kept[i]][0], r.kernel->im[kept[i]][0]};

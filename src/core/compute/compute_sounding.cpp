@@ -177,7 +177,14 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
     ProgressCounter layerBar(options.progress, false);
     fieldBar.start(barMaximum(*setup));
     layerBar.start(barMaximum(*setup));
-    const ResponseTable table(*setup, LargestDrive(*setup), options.threads, options.physicalBlochSiegert);
+    ResponseTable table(*setup, LargestDrive(*setup), options.physicalBlochSiegert);
+    const RunResult rows = runItems(
+        kGridPoints, options.threads, options.stop, [] { return std::make_unique<int>(0); },
+        [&](int&, std::size_t p) {
+          table.fillRow(*setup, p);
+          return true;
+        });
+    if (rows.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
     std::vector<double> estimates(depths.size(), 0.0);
     const RunResult run = runItems(
         depths.size(), options.threads, options.stop,
@@ -197,7 +204,6 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
     if (run.outcome == RunOutcome::Failed) return failedResult(std::move(result), run.message);
     for (const double e : estimates) result.errorEstimate = std::max(result.errorEstimate, e);
   } else {
-
     // Field phase.
     ProgressCounter fieldBar(options.progress, true);
     fieldBar.start(barMaximum(*setup) * (setup->separateReceiver ? 2 : 1));

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <array>
 #include <cmath>
-#include <thread>
 
 #include "compute/point_response.h"
 #include "numerics/biot_savart.h"
@@ -40,15 +39,6 @@ constexpr double kAlongLargest = 0.12;
 // Shallowest depth the converged scheme integrates (m): at the wires' own
 // depth the plane's integral diverges.
 constexpr double kShallowestDepth = 0.03;
-
-PulseSettings physicalPulse(const SoundingSetup& setup) {
-  PulseSettings pulse;
-  pulse.larmorFrequency = setup.grids.larmorFrequency;
-  pulse.pulseSeconds = setup.grids.pulseDuration * kMillisecond;
-  pulse.harmonicsCount = std::max(setup.grids.harmonicsCount, 1);
-  pulse.physicalBlochSiegert = true;
-  return pulse;
-}
 
 double pulseCurrent(const SoundingSetup& setup, std::size_t p) {
   return setup.tx.turns * setup.grids.pulseMoments[p] / setup.grids.pulseDuration;
@@ -136,7 +126,7 @@ double LargestDrive(const SoundingSetup& setup) {
   return 8.0 * kMu0 / (2.0 * kPi * gap);
 }
 
-ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, int threads, bool physicalBlochSiegert) {
+ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, bool physicalBlochSiegert) {
   m_low = bHigh * kLowBinFraction;
   m_logRatio = std::log(kBinRatio);
   const auto logBins = static_cast<std::size_t>(std::ceil(std::log(1.0 / kLowBinFraction) / m_logRatio));
@@ -146,29 +136,25 @@ ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, int threa
   const std::size_t bins = binCount();
   m_values.assign(kGridPoints * bins, Complex{});
 
-  PulseSettings pulse = physicalPulse(setup);
-  pulse.physicalBlochSiegert = physicalBlochSiegert;
-  const auto fillRow = [&](std::size_t p) {
-    const double current = pulseCurrent(setup, p);
-    const double offset = setup.shift.offsets[p];
-    std::vector<EdgeTerms> edges(m_edges.size());
-    for (std::size_t k = 0; k < m_edges.size(); ++k) edges[k] = edgeTerms(m_edges[k], current, offset, pulse);
-    const double harmonics = static_cast<double>(pulse.harmonicsCount - 1);
-    Complex* row = &m_values[p * bins];
-    for (std::size_t k = 0; k < bins; ++k) {
-      const EdgeTerms& lo = edges[k];
-      const EdgeTerms& hi = edges[k + 1];
-      row[k] = binAverage(lo.fundamental, hi.fundamental);
-      if (harmonics > 0.0) row[k] += harmonics * binAverage(lo.harmonic, hi.harmonic);
-    }
-  };
-  const int workers = std::max(1, std::min(threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency()),
-                                           static_cast<int>(kGridPoints)));
-  std::vector<std::jthread> pool;
-  for (int t = 0; t < workers; ++t) {
-    pool.emplace_back([&, t] {
-      for (std::size_t p = static_cast<std::size_t>(t); p < kGridPoints; p += static_cast<std::size_t>(workers)) fillRow(p);
-    });
+  m_pulse.larmorFrequency = setup.grids.larmorFrequency;
+  m_pulse.pulseSeconds = setup.grids.pulseDuration * kMillisecond;
+  m_pulse.harmonicsCount = std::max(setup.grids.harmonicsCount, 1);
+  m_pulse.physicalBlochSiegert = physicalBlochSiegert;
+}
+
+void ResponseTable::fillRow(const SoundingSetup& setup, std::size_t p) {
+  const std::size_t bins = binCount();
+  const double current = pulseCurrent(setup, p);
+  const double offset = setup.shift.offsets[p];
+  std::vector<EdgeTerms> edges(m_edges.size());
+  for (std::size_t k = 0; k < m_edges.size(); ++k) edges[k] = edgeTerms(m_edges[k], current, offset, m_pulse);
+  const double harmonics = static_cast<double>(m_pulse.harmonicsCount - 1);
+  Complex* row = &m_values[p * bins];
+  for (std::size_t k = 0; k < bins; ++k) {
+    const EdgeTerms& lo = edges[k];
+    const EdgeTerms& hi = edges[k + 1];
+    row[k] = binAverage(lo.fundamental, hi.fundamental);
+    if (harmonics > 0.0) row[k] += harmonics * binAverage(lo.harmonic, hi.harmonic);
   }
 }
 
@@ -1015,13 +1001,12 @@ struct ConvergedKernelWorker::Impl {
             out.add(r, v);
             if (r0 >= l) break;
           }
+          out.finish(phaseScale, phaseStep, weightStep);
         };
         column(along[0], left);
         for (std::size_t i = 1; i < along.size(); ++i) {
           column(along[i], right);
           const std::size_t n = std::max(left.size(), right.size());
-          if (i == 1) left.finish(phaseScale, phaseStep, weightStep);
-          right.finish(phaseScale, phaseStep, weightStep);
           for (std::size_t j = 0; j + 1 < n; ++j) {
             const int m = std::max(left.partsOf(j), right.partsOf(j));
             left.subNodes(j, m, subLeft);

@@ -77,6 +77,7 @@
 #include <vector>
 
 #include "compute/depth_kernel.h"
+#include "compute/point_response.h"
 #include "compute/sounding_setup.h"
 #include "numerics/field_slice.h"
 
@@ -93,8 +94,11 @@ class ResponseTable {
   static constexpr double kBinRatio = 1.003;
 
   // Bins up to bHigh (T/A); the first bin is [0, bHigh * 1e-9]. The
-  // classic Bloch-Siegert term (w^2/w0) only for comparisons.
-  ResponseTable(const SoundingSetup& setup, double bHigh, int threads, bool physicalBlochSiegert = true);
+  // classic Bloch-Siegert term (w^2/w0) only for comparisons. The rows are
+  // filled by fillRow, one per pulse index (independent of each other, so
+  // several threads may fill different rows at once).
+  ResponseTable(const SoundingSetup& setup, double bHigh, bool physicalBlochSiegert = true);
+  void fillRow(const SoundingSetup& setup, std::size_t p);
 
   std::size_t binCount() const { return m_edges.size() - 1; }
   std::size_t binOf(double b) const;
@@ -107,6 +111,7 @@ class ResponseTable {
   std::vector<std::complex<double>> m_values;
   double m_low = 0.0;
   double m_logRatio = 0.0;
+  PulseSettings m_pulse;
 };
 
 // The largest drive any depth of `setup` can see, T/A: a bound for the
