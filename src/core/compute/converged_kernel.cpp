@@ -78,29 +78,51 @@ EdgeTerms edgeTerms(double b, double current, double offset, const PulseSettings
   return t;
 }
 
-// Integral over s in [0, 1] of (A0 + (A1 - A0) s) e^{i (theta0 + D s)}, D =
-// theta1 - theta0 (Filon: exact for a linear amplitude and phase).
-Complex filon(double a0, double a1, double theta0, double theta1) {
-  const double d = theta1 - theta0;
-  Complex i0, i1;
-  if (std::fabs(d) < 1e-2) {
-    const double d2 = d * d;
-    i0 = {1.0 - d2 / 6.0 + d2 * d2 / 120.0, d / 2.0 - d2 * d / 24.0};
-    i1 = {0.5 - d2 / 8.0 + d2 * d2 / 144.0, d / 3.0 - d2 * d / 30.0};
-  } else {
-    const Complex e = std::polar(1.0, d);
-    const Complex id{0.0, d};
-    i0 = (e - 1.0) / id;
-    i1 = e / id + (e - 1.0) / (d * d);
+// J_n = integral over s in [0, 1] of s^n e^{i D s}, n = 0, 1, 2: by the
+// series for small |D|, else by J_0 = (e - 1)/(iD), J_n = (e - n J_n-1)/(iD)
+// (e = e^{iD}; the recursion loses about eps/|D|^3, below 1e-12 here).
+std::array<Complex, 3> oscillatoryMoments(double d) {
+  std::array<Complex, 3> j{};
+  if (std::fabs(d) < 0.1) {
+    Complex power{1.0, 0.0};
+    double factorial = 1.0;
+    for (int k = 0; k <= 9; ++k) {
+      if (k > 0) {
+        power *= Complex{0.0, d};
+        factorial *= k;
+      }
+      for (int n = 0; n < 3; ++n) j[static_cast<std::size_t>(n)] += power / (factorial * (n + k + 1));
+    }
+    return j;
   }
-  return std::polar(1.0, theta0) * (a0 * i0 + (a1 - a0) * i1);
+  const Complex e = std::polar(1.0, d);
+  const Complex id{0.0, d};
+  j[0] = (e - 1.0) / id;
+  j[1] = (e - j[0]) / id;
+  j[2] = (e - 2.0 * j[1]) / id;
+  return j;
 }
 
-// The average of one term over a bin from its values at the bin's edges.
-Complex binAverage(const ResponseTerm& lo, const ResponseTerm& hi) {
-  const Complex sinPart = filon(lo.a1, hi.a1, lo.theta, hi.theta);
-  const Complex cosPart = filon(lo.a2, hi.a2, lo.theta, hi.theta);
-  return {sinPart.imag(), 0.5 * (lo.a2 + hi.a2) - cosPart.real()};
+// The integrals over s in [0, 1] of (A0 + (A1 - A0) s) e^{i (theta0 + D s)}
+// and of s times it, D = theta1 - theta0 (Filon: exact for a linear
+// amplitude and phase, however large D).
+std::array<Complex, 2> filon(double a0, double a1, double theta0, double theta1) {
+  const auto j = oscillatoryMoments(theta1 - theta0);
+  const Complex turn = std::polar(1.0, theta0);
+  const double da = a1 - a0;
+  return {turn * (a0 * j[0] + da * j[1]), turn * (a0 * j[1] + da * j[2])};
+}
+
+// Over one bin, with s in [0, 1] its relative position: the integrals of
+// the term g = a1 sin(theta) + i a2 (1 - cos theta) and of s g, from the
+// values at the bin's edges.
+std::array<Complex, 2> binMoments(const ResponseTerm& lo, const ResponseTerm& hi) {
+  const auto sinPart = filon(lo.a1, hi.a1, lo.theta, hi.theta);
+  const auto cosPart = filon(lo.a2, hi.a2, lo.theta, hi.theta);
+  const double plain0 = 0.5 * (lo.a2 + hi.a2);
+  const double plain1 = lo.a2 / 6.0 + hi.a2 / 3.0;
+  return {Complex{sinPart[0].imag(), plain0 - cosPart[0].real()},
+          Complex{sinPart[1].imag(), plain1 - cosPart[1].real()}};
 }
 
 }  // namespace
@@ -129,12 +151,16 @@ double LargestDrive(const SoundingSetup& setup) {
 ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, bool physicalBlochSiegert) {
   m_low = bHigh * kLowBinFraction;
   m_logRatio = std::log(kBinRatio);
+  m_log2Low = std::log2(m_low);
+  m_inverseLog2Ratio = std::log(2.0) / m_logRatio;
   const auto logBins = static_cast<std::size_t>(std::ceil(std::log(1.0 / kLowBinFraction) / m_logRatio));
   m_edges.resize(logBins + 2);
   m_edges[0] = 0.0;
   for (std::size_t k = 0; k <= logBins; ++k) m_edges[k + 1] = m_low * std::exp(m_logRatio * static_cast<double>(k));
   const std::size_t bins = binCount();
-  m_values.assign(kGridPoints * bins, Complex{});
+  m_values.assign(2 * kGridPoints * bins, Complex{});
+  m_inverseWidths.resize(bins);
+  for (std::size_t k = 0; k < bins; ++k) m_inverseWidths[k] = 1.0 / (m_edges[k + 1] - m_edges[k]);
 
   m_pulse.larmorFrequency = setup.grids.larmorFrequency;
   m_pulse.pulseSeconds = setup.grids.pulseDuration * kMillisecond;
@@ -149,43 +175,57 @@ void ResponseTable::fillRow(const SoundingSetup& setup, std::size_t p) {
   std::vector<EdgeTerms> edges(m_edges.size());
   for (std::size_t k = 0; k < m_edges.size(); ++k) edges[k] = edgeTerms(m_edges[k], current, offset, m_pulse);
   const double harmonics = static_cast<double>(m_pulse.harmonicsCount - 1);
-  Complex* row = &m_values[p * bins];
+  Complex* row = &m_values[2 * p * bins];
   for (std::size_t k = 0; k < bins; ++k) {
     const EdgeTerms& lo = edges[k];
     const EdgeTerms& hi = edges[k + 1];
-    row[k] = binAverage(lo.fundamental, hi.fundamental);
-    if (harmonics > 0.0) row[k] += harmonics * binAverage(lo.harmonic, hi.harmonic);
+    auto g = binMoments(lo.fundamental, hi.fundamental);
+    if (harmonics > 0.0) {
+      const auto h = binMoments(lo.harmonic, hi.harmonic);
+      g[0] += harmonics * h[0];
+      g[1] += harmonics * h[1];
+    }
+    // A density a + b s over the bin with mass m0 and first moment m1 (in
+    // s) integrates g to m0 (4 G0 - 6 G1) + m1 (12 G1 - 6 G0).
+    row[2 * k] = 4.0 * g[0] - 6.0 * g[1];
+    row[2 * k + 1] = 12.0 * g[1] - 6.0 * g[0];
   }
 }
 
 namespace {
 
-// ln x for x > 0 to about 1e-9: x = m 2^e with m in [sqrt(1/2), sqrt(2)),
-// ln m = 2 atanh(s), s = (m - 1)/(m + 1), |s| < 0.172, by its series to s^11
-// (remainder below 2 s^13/13 = 2e-11). Twice as fast as std::log, and the
-// bin of a drive only needs its logarithm to a small part of a bin (0.003).
-double fastLog(double x) {
-  // The exponent and mantissa straight from the bits (x is normal and > 0).
-  const auto bits = std::bit_cast<std::uint64_t>(x);
-  int e = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
-  double m = std::bit_cast<double>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);  // [1, 2)
-  if (m >= 1.4142135623730950) {
-    m *= 0.5;
-    ++e;
-  }
-  const double s = (m - 1.0) / (m + 1.0);
-  const double s2 = s * s;
-  const double series = 1.0 + s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9 + s2 / 11))));
-  return 2.0 * s * series + e * 0.69314718055994531;
+// log2 of the mantissas 1 + i/1024, i = 0..1024, for binOf.
+constexpr int kLogTableBits = 10;
+const std::array<double, (1u << kLogTableBits) + 1>& log2Table() {
+  static const auto table = [] {
+    std::array<double, (1u << kLogTableBits) + 1> t{};
+    for (std::size_t i = 0; i < t.size(); ++i) t[i] = std::log2(1.0 + std::ldexp(static_cast<double>(i), -kLogTableBits));
+    return t;
+  }();
+  return table;
 }
 
 }  // namespace
 
+// The bin from log2 b, read from the exponent's bits and a table of the
+// mantissa's logarithm (linear between entries, to about 2e-7), then put
+// right against the bin's edges, so that edge(k) <= b < edge(k + 1) holds
+// exactly.
 std::size_t ResponseTable::binOf(double b) const {
   if (!(b > m_low)) return 0;
-  const double k = 1.0 + std::floor(fastLog(b / m_low) / m_logRatio);
-  const double last = static_cast<double>(binCount() - 1);
-  return static_cast<std::size_t>(std::min(k, last));
+  const auto bits = std::bit_cast<std::uint64_t>(b);
+  const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+  const double mantissa = std::bit_cast<double>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);  // [1, 2)
+  const double x = (mantissa - 1.0) * (1u << kLogTableBits);
+  const auto i = static_cast<std::size_t>(x);
+  const auto& t = log2Table();
+  const double log2b = exponent + t[i] + (x - static_cast<double>(i)) * (t[i + 1] - t[i]);
+  const auto last = binCount() - 1;
+  const double k = 1.0 + std::floor((log2b - m_log2Low) * m_inverseLog2Ratio);
+  std::size_t bin = k < 1.0 ? 1 : (k > static_cast<double>(last) ? last : static_cast<std::size_t>(k));
+  if (bin > 1 && b < m_edges[bin]) --bin;
+  else if (bin < last && b >= m_edges[bin + 1]) ++bin;
+  return bin;
 }
 
 // ---------------------------------------------------------------------------
@@ -591,7 +631,7 @@ struct ConvergedKernelWorker::Impl {
   // transmitter's frame; empty without a target or for an outline that is
   // not convex.
   std::vector<std::array<double, 3>> targetEdges;
-  std::vector<Complex> mass;
+  std::vector<Complex> mass, moment;  // per bin: mass, first moment
   std::size_t massLow = 0, massHigh = 0;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol)
@@ -616,6 +656,7 @@ struct ConvergedKernelWorker::Impl {
       polygons.insert(polygons.end(), more.begin(), more.end());
     }
     mass.assign(table.binCount(), Complex{});
+    moment.assign(table.binCount(), Complex{});
     variants = s.separateReceiver ? 4 : 2;
     if (s.targetCount > 0) setUpTarget();
     for (std::size_t p = 0; p < kGridPoints; ++p) {
@@ -789,36 +830,51 @@ struct ConvergedKernelWorker::Impl {
     return n;
   }
 
-  // Spreads `m` over [b1, b3] with the triangular density peaking at b2.
+  // Spreads `m` over [b1, b3] with the triangular density peaking at b2:
+  // each bin takes its mass and first moment (in its relative position).
   void deposit(const NodeValue& p, const NodeValue& q, const NodeValue& r, Complex m) {
     std::size_t k1 = std::min({p.bin, q.bin, r.bin});
     std::size_t k3 = std::max({p.bin, q.bin, r.bin});
     massLow = std::min(massLow, k1);
     massHigh = std::max(massHigh, k3);
-    if (k1 == k3) {
-      mass[k1] += m;
-      return;
-    }
     double b1 = p.drive, b2 = q.drive, b3 = r.drive;
     if (b1 > b2) std::swap(b1, b2);
     if (b2 > b3) std::swap(b2, b3);
     if (b1 > b2) std::swap(b1, b2);
+    if (k1 == k3) {
+      mass[k1] += m;
+      moment[k1] += m * (((b1 + b2 + b3) / 3.0 - table.edge(k1)) * table.inverseWidth(k1));
+      return;
+    }
     const double width = b3 - b1;
     const double rising = b2 > b1 ? 1.0 / (width * (b2 - b1)) : 0.0;
     const double falling = b3 > b2 ? 1.0 / (width * (b3 - b2)) : 0.0;
-    const auto cdf = [&](double x) {
-      if (x <= b1) return 0.0;
-      if (x >= b3) return 1.0;
-      if (x <= b2) return (x - b1) * (x - b1) * rising;
-      return 1.0 - (b3 - x) * (b3 - x) * falling;
+    const double total = (b2 + b3 - 2.0 * b1) / 3.0;
+    // Bin by bin: the mass below each upper edge and its first moment
+    // about b1, on the rising side (u = x - b1) and then on the falling one
+    // (v = b3 - x).
+    double c0 = 0.0, f0 = 0.0;
+    const auto add = [&](std::size_t k, double c1, double f1) {
+      const double share = c1 - c0;
+      mass[k] += m * share;
+      moment[k] += m * ((f1 - f0 + (b1 - table.edge(k)) * share) * table.inverseWidth(k));
+      c0 = c1;
+      f0 = f1;
     };
-    double previous = 0.0;
-    for (std::size_t k = k1; k < k3; ++k) {
-      const double next = cdf(table.edge(k + 1));
-      mass[k] += m * (next - previous);
-      previous = next;
+    std::size_t k = k1;
+    for (; k < k3; ++k) {
+      const double x = table.edge(k + 1);
+      if (x > b2) break;
+      const double u = x - b1;
+      const double c1 = u * u * rising;
+      add(k, c1, (2.0 / 3.0) * u * c1);
     }
-    mass[k3] += m * (1.0 - previous);
+    for (; k < k3; ++k) {
+      const double v = b3 - table.edge(k + 1);
+      const double tail = v * v * falling;
+      add(k, 1.0 - tail, total - tail * (width - (2.0 / 3.0) * v));
+    }
+    add(k3, 1.0, total);
   }
 
   bool counted(double lx, double ly) const {
@@ -930,6 +986,7 @@ struct ConvergedKernelWorker::Impl {
   // The measure of the plane at `depth` on the lattice of `level`.
   void measure(double depth, int level) {
     std::fill(mass.begin(), mass.end(), Complex{});
+    std::fill(moment.begin(), moment.end(), Complex{});
     massLow = mass.size();
     massHigh = 0;
     const double refine = std::pow(2.0, -0.5 * level);
@@ -1028,7 +1085,7 @@ struct ConvergedKernelWorker::Impl {
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       const Complex* g = table.row(p);
       Complex sum{};
-      for (std::size_t k = massLow; k <= massHigh; ++k) sum += mass[k] * g[k];
+      for (std::size_t k = massLow; k <= massHigh; ++k) sum += mass[k] * g[2 * k] + moment[k] * g[2 * k + 1];
       out.re[p] = scale * sum.real();
       out.im[p] = scale * sum.imag();
     }

@@ -21,20 +21,24 @@ BiotSavartWire::BiotSavartWire(std::span<const Point3> vertices) {
   }
 }
 
+// u x d = u x r1 (u x u = 0), so |d|^2 = |u x r1|^2, and |r2|^2 = |d|^2 +
+// (r1.u - length)^2: two square roots and one division per segment.
 FieldVector BiotSavartWire::at(const Point3& p) const {
   double hx = 0.0, hy = 0.0, hz = 0.0;
   for (const Segment& s : m_segments) {
     const double r1x = p[0] - s.a[0], r1y = p[1] - s.a[1], r1z = p[2] - s.a[2];
     const double along1 = r1x * s.u[0] + r1y * s.u[1] + r1z * s.u[2];
     const double along2 = along1 - s.length;
-    const double dx = r1x - along1 * s.u[0], dy = r1y - along1 * s.u[1], dz = r1z - along1 * s.u[2];
-    const double d2 = dx * dx + dy * dy + dz * dz;
+    const double cx = s.u[1] * r1z - s.u[2] * r1y;
+    const double cy = s.u[2] * r1x - s.u[0] * r1z;
+    const double cz = s.u[0] * r1y - s.u[1] * r1x;
+    const double d2 = cx * cx + cy * cy + cz * cz;
     if (d2 == 0.0) continue;
-    const double f = (along1 / std::sqrt(d2 + along1 * along1) - along2 / std::sqrt(d2 + along2 * along2)) /
-                     (4.0 * kPi * d2);
-    hx += f * (s.u[1] * dz - s.u[2] * dy);
-    hy += f * (s.u[2] * dx - s.u[0] * dz);
-    hz += f * (s.u[0] * dy - s.u[1] * dx);
+    const double n1 = std::sqrt(d2 + along1 * along1), n2 = std::sqrt(d2 + along2 * along2);
+    const double f = (along1 * n2 - along2 * n1) / (4.0 * kPi * d2 * n1 * n2);
+    hx += f * cx;
+    hy += f * cy;
+    hz += f * cz;
   }
   return {hx, hy, hz};
 }
