@@ -41,3 +41,5 @@ run_case shifted-squares "$ex/square_tx_shifted_square_rx.nmc" "" 0.5,3.8,30 200
 # An identical separate receiver.
 run_case identical-receiver "$ex/coincident_circle_100m_three_layers.nmc" "2s/.*/    1.00   100.00     0.00     1.00     0.00     0.00     0.00 /" 0.5,3.8 200
 run_case target "$ex/target_3d.nmc" "" 10,15,20
+# Sloping ground (10 degrees; the planes from 17.4 m down pass below the whole loop).
+run_case sloping-ground "$ex/topography_slope.nmc" "" 20,30,60

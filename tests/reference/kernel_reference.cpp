@@ -41,6 +41,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,6 +56,7 @@
 #include "numerics/field_slice.h"
 #include "numerics/layered_field.h"
 #include "numerics/perpendicular_field.h"
+#include "numerics/slope_frame.h"
 #include "numerics/target_geometry.h"
 
 namespace {
@@ -176,7 +178,34 @@ Reference referenceKernel(const SoundingSetup& s, double depth, const std::vecto
     flipPerDrive = std::max(flipPerDrive, kGyromagneticRatio * s.tx.turns * s.grids.pulseMoments[p] /
                                               s.grids.pulseDuration * pulse.pulseSeconds);
   }
-  const double below = depth - kWireHeight;
+  // Sloping ground: the points are turned into the slope's frame (common
+  // frame: the slope's own azimuth), where the wire lies flat on level
+  // layers, and the fields turned back; points above the slope do not
+  // count. The plane's distance below the wire is the least over the wire's
+  // vertices.
+  std::optional<SlopeFrame> slope;
+  double below = depth - kWireHeight;
+  if (s.topography.on > 0) {
+    slope.emplace(s.topography.azimuth, s.topography.inclination, s.topography.height);
+    for (const SpaceVector& v : tx.wire) below = std::min(below, depth - slope->pointFromSlope({v[0], v[1], v[2]})[2]);
+  }
+  const auto fieldAt = [&](const std::vector<SpaceVector>& wire, const LayerArrays& layers,
+                           const std::vector<SpaceVector>& points) {
+    if (!slope) return componentField(s, wire, layers, points);
+    std::vector<SpaceVector> turned(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const FieldVector q = slope->pointIntoSlope({points[i][0], points[i][1], points[i][2]});
+      turned[i] = {q[0], q[1], std::max(q[2], 0.01)};
+    }
+    Fields f = componentField(s, wire, layers, turned);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const FieldVector re = slope->vectorFromSlope({f.re[i][0], f.re[i][1], f.re[i][2]});
+      const FieldVector im = slope->vectorFromSlope({f.im[i][0], f.im[i][1], f.im[i][2]});
+      f.re[i] = {re[0], re[1], re[2]};
+      f.im[i] = {im[0], im[1], im[2]};
+    }
+    return f;
+  };
   const double lineField = kMu0 / (2.0 * kPi);  // T/A at 1 m from a line current
   const std::vector<TargetOutline> outlines = s.targetOutlines(0);
 
@@ -257,7 +286,7 @@ Reference referenceKernel(const SoundingSetup& s, double depth, const std::vecto
       // Fields: a regular polygon's wedge k is wedge 0 turned by 2 pi k/edges
       // (the same cells, turned); the rest are computed.
       Fields f, fref, frx;
-      const bool copy = poly.regular && !poly.receiver && !s.separateReceiver && k > 0;
+      const bool copy = poly.regular && !poly.receiver && !s.separateReceiver && !slope && k > 0;
       if (copy) {
         const double a = 2.0 * kPi * static_cast<double>(k) / static_cast<double>(edges);
         const double c = std::cos(a), sn = std::sin(a);
@@ -272,9 +301,9 @@ Reference referenceKernel(const SoundingSetup& s, double depth, const std::vecto
           }
         }
       } else {
-        f = componentField(s, tx.wire, s.layers, points);
-        if (s.elliptical) fref = componentField(s, tx.wire, reference, points);
-        if (s.separateReceiver) frx = componentField(s, rx.wire, s.layers, points);
+        f = fieldAt(tx.wire, s.layers, points);
+        if (s.elliptical) fref = fieldAt(tx.wire, reference, points);
+        if (s.separateReceiver) frx = fieldAt(rx.wire, s.layers, points);
         if (k == 0) {
           wedge0 = f;
           wedge0ref = fref;
@@ -283,6 +312,7 @@ Reference referenceKernel(const SoundingSetup& s, double depth, const std::vecto
       for (std::size_t i = 0; i < points.size(); ++i) {
         const double x = points[i][0], y = points[i][1];
         if (s.targetCount > 0 && !(PointInTargetBoxes(x, y, outlines) && PointInTargets(x, y, outlines) > 0)) continue;
+        if (slope && slope->pointIntoSlope({x, y, depth})[2] < 0.0) continue;
         const ComplexField txField{f.re[i], f.im[i]};
         const PerpendicularPair pp = PerpendicularAmplitudes(s.inclination, txField);
         PerpendicularPair a = pp, b{pp.p0 / 2, pp.p1 / 2};

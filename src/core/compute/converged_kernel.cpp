@@ -10,6 +10,7 @@
 #include "numerics/biot_savart.h"
 #include "numerics/constants.h"
 #include "numerics/perpendicular_field.h"
+#include "numerics/slope_frame.h"
 #include "numerics/target_geometry.h"
 
 namespace kvo::core {
@@ -39,6 +40,10 @@ constexpr double kAlongLargest = 0.12;
 // Shallowest depth the converged scheme integrates (m): at the wires' own
 // depth the plane's integral diverges.
 constexpr double kShallowestDepth = 0.03;
+// Sloping ground: the earth's part of the field is tabulated on depths
+// below the slope from this one up, each this much deeper than the last.
+constexpr double kFirstSlopeLevel = 0.02;
+constexpr double kSlopeLevelRatio = 1.15;
 
 double pulseCurrent(const SoundingSetup& setup, std::size_t p) {
   return setup.tx.turns * setup.grids.pulseMoments[p] / setup.grids.pulseDuration;
@@ -127,22 +132,49 @@ std::array<Complex, 2> binMoments(const ResponseTerm& lo, const ResponseTerm& hi
 
 }  // namespace
 
+namespace {
+
+// How far the plane at `depth` lies below the transmitter's wire (m): the
+// least over its vertices, which on sloping ground lie at different depths.
+double wireClearance(const SoundingSetup& setup, double depth) {
+  if (setup.topography.on <= 0) return depth - kWireHeight;
+  const Topography& topo = setup.topography;
+  const SlopeFrame slope(topo.azimuth - degreesToRadians(setup.txAzimuth), topo.inclination, topo.height);
+  double least = 1e300;
+  for (std::size_t i = 0; i <= static_cast<std::size_t>(setup.txWire.segmentCount); ++i) {
+    const auto& v = setup.txWire.vertices[i];
+    least = std::min(least, depth - slope.pointFromSlope({v[0], v[1], v[2]})[2]);
+  }
+  return least;
+}
+
+bool computed(const SoundingSetup& setup, std::size_t z) {
+  return setup.inDepthWindow(z) && setup.depthFlag(z) != 0;
+}
+
+}  // namespace
+
 std::optional<std::string> ConvergedSupport(const SoundingSetup& setup) {
-  if (setup.topography.on > 0) {
-    return std::string("the converged sampling does not handle sloping ground yet");
+  const bool sloping = setup.topography.on > 0;
+  if (sloping && setup.separateReceiver) {
+    return std::string("the converged sampling does not handle a separate receiver on sloping ground yet");
   }
   for (const std::size_t z : setup.depths) {
-    if (setup.grids.depths[z] < kShallowestDepth) {
-      return std::string("the converged sampling needs depths of at least 0.03 m, below the wires' top layer");
+    if (!computed(setup, z)) continue;
+    if (wireClearance(setup, setup.grids.depths[z]) < kShallowestDepth - kWireHeight) {
+      return std::string(sloping ? "the converged sampling needs the planes at least 0.02 m below the wires on the slope"
+                                 : "the converged sampling needs depths of at least 0.03 m, below the wires' top layer");
     }
   }
   return std::nullopt;
 }
 
 double LargestDrive(const SoundingSetup& setup) {
-  double shallowest = 1e300;
-  for (const std::size_t z : setup.depths) shallowest = std::min(shallowest, setup.grids.depths[z]);
-  const double gap = std::max(shallowest - kWireHeight, 1e-3);
+  double gap = 1e300;
+  for (const std::size_t z : setup.depths) {
+    if (computed(setup, z)) gap = std::min(gap, wireClearance(setup, setup.grids.depths[z]));
+  }
+  gap = std::max(gap == 1e300 ? 1.0 : gap, 1e-3);
   // Two segments meeting at a corner, the earth's part and an elliptical
   // split's factor (1 + e)/2 each stay within this.
   return 8.0 * kMu0 / (2.0 * kPi * gap);
@@ -255,6 +287,12 @@ struct LoopRemainder {
   BiotSavartWire staticField;           // of that wire
   double cosAz = 1.0, sinAz = 0.0;      // loop frame -> common frame
   double centreX = 0.0, centreY = 0.0;  // in the common frame
+  // Sloping ground: the slope's frame of this loop, and the earth's part on
+  // levels of depth below the slope (filled as depths need them; an empty
+  // level is not filled yet).
+  std::optional<SlopeFrame> slope;
+  std::vector<double> levels;  // m below the slope, increasing
+  std::vector<std::vector<RemainderRow>> levelModel, levelReference;
 
   bool circle() const { return type == 1; }
   bool square() const { return type == 2; }
@@ -343,19 +381,63 @@ struct LoopRemainder {
     return v;
   }
 
-  // The field of `rows` at (x, y, z) with the static part `stat` there.
-  ComplexField fieldAt(const std::vector<RemainderRow>& rows, const FieldVector& stat, double x, double y) const {
-    const RemainderRow v = interpolate(rows, x, y);
-    return {{stat[0] + v[0], stat[1] + v[1], stat[2] + v[2]}, {v[3], v[4], v[5]}};
+  // The earth's part at (x, y) of the loop's (slope) frame and depth zs
+  // below the slope: four-point Lagrange between the levels (points above
+  // the slope's first level take that level's values).
+  RemainderRow interpolateLevels(const std::vector<std::vector<RemainderRow>>& rows, double x, double y,
+                                 double zs) const {
+    const double z = std::clamp(zs, levels.front(), levels.back());
+    const std::size_t n = levels.size();
+    const std::size_t upper = static_cast<std::size_t>(std::upper_bound(levels.begin(), levels.end(), z) - levels.begin());
+    const std::size_t j0 = upper == 0 ? 0 : upper - 1;
+    const std::size_t start = std::min<std::size_t>(j0 == 0 ? 0 : j0 - 1, n - 4);
+    RemainderRow v{};
+    for (std::size_t a = 0; a < 4; ++a) {
+      double w = 1.0;
+      for (std::size_t b = 0; b < 4; ++b) {
+        if (a != b) w *= (z - levels[start + b]) / (levels[start + a] - levels[start + b]);
+      }
+      const RemainderRow r = interpolate(rows[start + a], x, y);
+      for (std::size_t c = 0; c < 6; ++c) v[c] += w * r[c];
+    }
+    return v;
+  }
+
+  // A point of the plane in this loop's frame (level, or the slope's), with
+  // the wire's static field there.
+  struct Located {
+    double x = 0.0, y = 0.0, zs = 0.0;
+    FieldVector stat{};
+  };
+  Located locate(double x, double y, double depth) const {
+    Located p;
+    if (slope) {
+      const FieldVector q = slope->pointIntoSlope({x, y, depth});
+      p = {q[0], q[1], q[2], {}};
+    } else {
+      p = {x, y, depth, {}};
+    }
+    p.stat = staticField.at({p.x, p.y, p.zs});
+    return p;
+  }
+
+  // The loop's field at a located point, for the model or the reference
+  // earth, in the common frame.
+  ComplexField fieldAt(const Located& p, bool referenceEarth) const {
+    const RemainderRow v = slope ? interpolateLevels(referenceEarth ? levelReference : levelModel, p.x, p.y, p.zs)
+                                 : interpolate(referenceEarth ? reference : model, p.x, p.y);
+    FieldVector re{p.stat[0] + v[0], p.stat[1] + v[1], p.stat[2] + v[2]};
+    FieldVector im{v[3], v[4], v[5]};
+    if (slope) {
+      re = slope->vectorFromSlope(re);
+      im = slope->vectorFromSlope(im);
+    }
+    return {turned(re), turned(im)};
   }
 
   // Into the common frame.
   FieldVector turned(const FieldVector& v) const {
     return {cosAz * v[0] - sinAz * v[1], sinAz * v[0] + cosAz * v[1], v[2]};
-  }
-  ComplexField commonField(const std::vector<RemainderRow>& rows, const FieldVector& stat, double x, double y) const {
-    const ComplexField h = fieldAt(rows, stat, x, y);
-    return {turned(h.re), turned(h.im)};
   }
 };
 
@@ -373,6 +455,7 @@ std::vector<Point3> singlePrecisionWire(const LoopWireShape& wire) {
 // the whole plane). `receiver` marks the receiver's polygons.
 struct WirePolygon {
   std::vector<std::array<double, 2>> vertices;
+  std::vector<double> depths;  // of the vertices, m
   double cx = 0.0, cy = 0.0;
   double nx = 0.0, ny = 0.0, offset = 0.0;
   bool receiver = false;
@@ -388,7 +471,10 @@ std::vector<WirePolygon> wirePolygons(const LoopWireShape& wire, int type, doubl
   };
   const auto closed = [&](int first, int last, double side) {
     WirePolygon p;
-    for (int i = first; i <= last; ++i) p.vertices.push_back(vertex(i));
+    for (int i = first; i <= last; ++i) {
+      p.vertices.push_back(vertex(i));
+      p.depths.push_back(wire.vertices[static_cast<std::size_t>(i)][2]);
+    }
     const std::size_t distinct = p.vertices.size() - 1;
     for (std::size_t i = 0; i < distinct; ++i) {
       p.cx += p.vertices[i][0] / static_cast<double>(distinct);
@@ -631,6 +717,9 @@ struct ConvergedKernelWorker::Impl {
   // transmitter's frame; empty without a target or for an outline that is
   // not convex.
   std::vector<std::array<double, 3>> targetEdges;
+  // What a triangle is clipped to at the current depth: the sloping
+  // ground's half-plane and the convex target outline's edges.
+  std::vector<std::array<double, 3>> clipEdges;
   std::vector<Complex> mass, moment;  // per bin: mass, first moment
   std::size_t massLow = 0, massHigh = 0;
 
@@ -646,7 +735,11 @@ struct ConvergedKernelWorker::Impl {
     if (s.separateReceiver) {
       setUpLoop(rx, s.rxGrid, s.rxWire, s.rx.type, s.rxAzimuth, s.rxCentreX, s.rxCentreY, discRadius + rxOffset);
     }
-    polygons = wirePolygons(s.txWire, s.tx.type, 1.0, 0.0, 0.0, 0.0, false);
+    if (s.topography.on > 0) {
+      setUpSlope();
+    } else {
+      polygons = wirePolygons(s.txWire, s.tx.type, 1.0, 0.0, 0.0, 0.0, false);
+    }
     if (s.separateReceiver) {
       // The receiver's wire in the transmitter's frame.
       const double turn = degreesToRadians(s.rxAzimuth - s.txAzimuth);
@@ -662,6 +755,55 @@ struct ConvergedKernelWorker::Impl {
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       largestFlipPerDrive = std::max(largestFlipPerDrive, kGyromagneticRatio * pulseCurrent(s, p) *
                                                                s.grids.pulseDuration * kMillisecond);
+    }
+  }
+
+  // Sloping ground (a single loop): the slope's frame in the loop's frame,
+  // the levels of depth below the slope that the planes reach, and the
+  // lattice's polygons from the wire as it lies on the slope, seen from
+  // above.
+  void setUpSlope() {
+    const Topography& topo = setup.topography;
+    tx.slope.emplace(topo.azimuth - degreesToRadians(setup.txAzimuth), topo.inclination, topo.height);
+    double deepest = 0.0;
+    for (const std::size_t z : setup.depths) {
+      if (setup.depthFlag(z) == 0) continue;
+      const std::array<double, 3> e = tx.slope->depthBelowGround(setup.grids.depths[z]);
+      deepest = std::max(deepest, e[2] + std::hypot(e[0], e[1]) * discRadius);
+    }
+    tx.levels = {kFirstSlopeLevel};
+    while (tx.levels.size() < 4 || tx.levels[tx.levels.size() - 3] < deepest) {
+      tx.levels.push_back(tx.levels.back() * kSlopeLevelRatio);
+    }
+    tx.levelModel.assign(tx.levels.size(), {});
+    tx.levelReference.assign(tx.levels.size(), {});
+    LoopWireShape level = setup.txWire;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(level.segmentCount); ++i) {
+      auto& v = level.vertices[i];
+      const FieldVector l = tx.slope->pointFromSlope({v[0], v[1], v[2]});
+      v = {l[0], l[1], l[2]};
+    }
+    polygons = wirePolygons(level, setup.tx.type, 1.0, 0.0, 0.0, 0.0, false);
+    if (polygons.size() == 2) {
+      // The eight's lobes part along its middle line as it lies on the
+      // slope, seen from above.
+      const FieldVector a = tx.slope->pointFromSlope({0.0, -1.0, kWireHeight});
+      const FieldVector b = tx.slope->pointFromSlope({0.0, 1.0, kWireHeight});
+      double nx = b[1] - a[1], ny = a[0] - b[0];
+      const double norm = std::hypot(nx, ny);
+      nx /= norm;
+      ny /= norm;
+      if (nx * (polygons[0].cx - a[0]) + ny * (polygons[0].cy - a[1]) < 0.0) {
+        nx = -nx;
+        ny = -ny;
+      }
+      const double offset = nx * a[0] + ny * a[1];
+      polygons[0].nx = nx;
+      polygons[0].ny = ny;
+      polygons[0].offset = offset;
+      polygons[1].nx = -nx;
+      polygons[1].ny = -ny;
+      polygons[1].offset = -offset;
     }
   }
 
@@ -717,22 +859,49 @@ struct ConvergedKernelWorker::Impl {
     loop.centreY = cy;
   }
 
+  // Sloping ground: the levels of the earth's part that the plane at
+  // `depth` reaches (depths below the slope across the disc, and the
+  // interpolation's stencils), those not filled yet.
+  int fillLevels(double depth) {
+    const std::array<double, 3> e = tx.slope->depthBelowGround(depth);
+    const double reach = std::hypot(e[0], e[1]) * discRadius;
+    const auto index = [&](double zs) {
+      const auto it = std::upper_bound(tx.levels.begin(), tx.levels.end(), zs);
+      return static_cast<std::size_t>(std::max<std::ptrdiff_t>(it - tx.levels.begin() - 1, 0));
+    };
+    const std::size_t first = index(e[2] - reach) >= 2 ? index(e[2] - reach) - 2 : 0;
+    const std::size_t last = std::min(index(e[2] + reach) + 3, tx.levels.size() - 1);
+    for (std::size_t j = first; j <= last; ++j) {
+      if (!tx.levelModel[j].empty()) continue;
+      if (fillRows(tx, false, tx.levels[j], tx.levelModel[j], tx.levelReference[j]) != 0) return 1;
+    }
+    return 0;
+  }
+
   int fillRemainder(LoopRemainder& loop, bool receiver, double depth) {
+    return fillRows(loop, receiver, depth, loop.model, loop.reference);
+  }
+
+  // The earth's part at depth z below the loop's (level or sloping)
+  // ground on the loop's rays, into `model` and, with the elliptical split,
+  // `referenceRows`.
+  int fillRows(const LoopRemainder& loop, bool receiver, double depth, std::vector<RemainderRow>& model,
+               std::vector<RemainderRow>& referenceRows) const {
     const LoopWireShape& shape = receiver ? setup.rxWire : setup.txWire;
     std::vector<SpaceVector> wire(static_cast<std::size_t>(shape.segmentCount) + 1);
     for (std::size_t i = 0; i < wire.size(); ++i) wire[i] = {shape.vertices[i][0], shape.vertices[i][1], shape.vertices[i][2]};
     const std::size_t n = loop.radii.size();
     const bool withReference = !receiver && setup.elliptical;
     const LayerArrays reference = ReferenceLayers(setup.layers);
-    loop.model.assign((loop.lastAngle + 1) * n, RemainderRow{});
-    loop.reference.assign(withReference ? loop.model.size() : 0, RemainderRow{});
+    model.assign((loop.lastAngle + 1) * n, RemainderRow{});
+    referenceRows.assign(withReference ? model.size() : 0, RemainderRow{});
     std::vector<SpaceVector> points(n), re(n), im(n);
     for (std::size_t k = 0; k <= loop.lastAngle; ++k) {
       const double phi = loop.step * static_cast<double>(k);
       for (std::size_t i = 0; i < n; ++i) points[i] = {std::cos(phi) * loop.radii[i], std::sin(phi) * loop.radii[i], depth};
       for (int pass = 0; pass < (withReference ? 2 : 1); ++pass) {
         const LayerArrays& layers = pass == 0 ? setup.layers : reference;
-        std::vector<RemainderRow>& rows = pass == 0 ? loop.model : loop.reference;
+        std::vector<RemainderRow>& rows = pass == 0 ? model : referenceRows;
         for (std::size_t first = 0; first < n; first += kPointsPerCall) {
           const std::size_t count = std::min(kPointsPerCall, n - first);
           LayeredFieldRequest q;
@@ -784,8 +953,8 @@ struct ConvergedKernelWorker::Impl {
     n.y = y;
     const double inc = setup.inclination;
     // The static part once for the model and the reference earth.
-    const FieldVector txStatic = tx.staticField.at({x, y, depth});
-    const ComplexField txField = tx.commonField(tx.model, txStatic, x, y);
+    const LoopRemainder::Located txPoint = tx.locate(x, y, depth);
+    const ComplexField txField = tx.fieldAt(txPoint, false);
     // Amplitudes without the sign of the real part; the sign is chosen per
     // variant below.
     PerpendicularPair p = PerpendicularAmplitudes(inc, txField);
@@ -794,7 +963,7 @@ struct ConvergedKernelWorker::Impl {
     PerpendicularPair a = p;
     PerpendicularPair b{p.p0 / 2.0, p.p1 / 2.0};
     if (setup.elliptical) {
-      const ComplexField ref = tx.commonField(tx.reference, txStatic, x, y);
+      const ComplexField ref = tx.fieldAt(txPoint, true);
       const EllipticalSplitResult split = EllipticalSplit(txField, ref, inc, p);
       a = split.a;
       b = split.b;
@@ -813,7 +982,7 @@ struct ConvergedKernelWorker::Impl {
     const double cy = tx.sinAz * x + tx.cosAz * y - rx.centreY;
     const double lx = rx.cosAz * cx + rx.sinAz * cy;
     const double ly = -rx.sinAz * cx + rx.cosAz * cy;
-    const ComplexField rxField = rx.commonField(rx.model, rx.staticField.at({lx, ly, depth}), lx, ly);
+    const ComplexField rxField = rx.fieldAt(rx.locate(lx, ly, depth), false);
     a = PerpendicularAmplitudes(inc, rxField);
     a.p0 = std::fabs(a.p0);
     n.acuteRx = VectorCosine(rxField.re, rxField.im);
@@ -891,20 +1060,20 @@ struct ConvergedKernelWorker::Impl {
   }
 
   void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
-    if (setup.targetCount == 0) {
+    // A target outline that is not convex: the triangle counts by its centroid.
+    if (setup.targetCount > 0 && targetEdges.empty() &&
+        !counted((a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0)) {
+      return;
+    }
+    if (clipEdges.empty()) {
       depositTriangle(a, b, c, k);
       return;
     }
-    if (targetEdges.empty()) {
-      // A target outline that is not convex: the triangle counts by its centroid.
-      if (counted((a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0)) depositTriangle(a, b, c, k);
-      return;
-    }
-    // A convex outline: the triangle clipped to it, edge by edge (the
-    // values are linear on the triangle, so the cut points take them
-    // linearly).
+    // The triangle clipped to the ground and a convex target outline, edge
+    // by edge (the values are linear on the triangle, so the cut points
+    // take them linearly).
     std::vector<NodeValue> piece{a, b, c}, next;
-    for (const auto& e : targetEdges) {
+    for (const auto& e : clipEdges) {
       const auto inside = [&](const NodeValue& v) { return e[0] * v.x + e[1] * v.y + e[2]; };
       next.clear();
       for (std::size_t i = 0; i < piece.size(); ++i) {
@@ -990,7 +1159,6 @@ struct ConvergedKernelWorker::Impl {
     massLow = mass.size();
     massHigh = 0;
     const double refine = std::pow(2.0, -0.5 * level);
-    const double below = std::max(depth - kWireHeight, 1e-3);
     std::vector<double> rho, along;
     Column left, right;
     std::vector<NodeValue> subLeft, subRight;
@@ -1007,6 +1175,8 @@ struct ConvergedKernelWorker::Impl {
         const double length = std::hypot(ex, ey);
         if (length == 0.0) continue;
         const double apothem = std::fabs((p0[0] - poly.cx) * ey - (p0[1] - poly.cy) * ex) / length;
+        // Depth of the plane below this edge of the wire.
+        const double below = std::max(depth - std::max(poly.depths[k], poly.depths[k + 1]), 1e-3);
         if (apothem == 0.0) continue;
         // Where the ray of t leaves the domain.
         const auto limit = [&](double t) {
@@ -1105,8 +1275,14 @@ struct ConvergedKernelWorker::Impl {
     out = ConvergedDepth{};
     if (setup.depthFlag(z) == 0) return 0;
     const double depth = setup.grids.depths[z];
-    if (fillRemainder(tx, false, depth) != 0) return 1;
-    if (setup.separateReceiver && fillRemainder(rx, true, depth) != 0) return 1;
+    clipEdges = targetEdges;
+    if (tx.slope) {
+      if (fillLevels(depth) != 0) return 1;
+      clipEdges.push_back(tx.slope->depthBelowGround(depth));
+    } else {
+      if (fillRemainder(tx, false, depth) != 0) return 1;
+      if (setup.separateReceiver && fillRemainder(rx, true, depth) != 0) return 1;
+    }
     outlines = setup.targetOutlines(z);
     measure(depth, 0);
     DepthKernel previous = kernelOfMeasure();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "numerics/constants.h"
+#include "numerics/slope_frame.h"
 
 namespace kvo::core {
 namespace {
@@ -28,45 +29,6 @@ using FieldRow = std::array<FieldVector, kSlicePoints>;
 FieldVector turned(const FieldVector& v, double c, double s) {
   return {c * v[0] - s * v[1], s * v[0] + c * v[1], v[2]};
 }
-
-// The rotation S = R_a^-1 T_i R_a of the sloping ground (see the header) and
-// its inverse, for the slope azimuth a and inclination i in the frame the
-// slice is computed in.
-class SlopeFrame {
- public:
-  SlopeFrame(double azimuth, double inclination, double height)
-      : m_ca(std::cos(azimuth)),
-        m_sa(std::sin(azimuth)),
-        m_ci(std::cos(inclination)),
-        m_si(std::sin(inclination)),
-        m_height(height) {}
-
-  // A point of the level frame in the slope's frame.
-  FieldVector pointIntoSlope(const FieldVector& p) const {
-    const double x1 = m_ca * p[0] + m_sa * p[1];
-    const double y1 = -m_sa * p[0] + m_ca * p[1];
-    const double z1 = p[2] + m_height;
-    const double x2 = m_ci * x1 + m_si * z1;
-    const double z2 = -m_si * x1 + m_ci * z1;
-    return {m_ca * x2 - m_sa * y1, m_sa * x2 + m_ca * y1, z2};
-  }
-
-  // A field vector of the slope's frame in the level frame: S^-1 v.
-  FieldVector vectorFromSlope(const FieldVector& v) const {
-    const double x1 = m_ca * v[0] + m_sa * v[1];
-    const double y1 = -m_sa * v[0] + m_ca * v[1];
-    const double x2 = m_ci * x1 - m_si * v[2];
-    const double z2 = m_si * x1 + m_ci * v[2];
-    return {m_ca * x2 - m_sa * y1, m_sa * x2 + m_ca * y1, z2};
-  }
-
- private:
-  double m_ca;
-  double m_sa;
-  double m_ci;
-  double m_si;
-  double m_height;
-};
 
 // Lowest height above the ground (in the slope's frame, m) at which a point
 // is handed to the component: the wires lie at 0.01 m.

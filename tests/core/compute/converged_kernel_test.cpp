@@ -76,22 +76,36 @@ TEST_F(ConvergedKernelTest, InvariancesHoldFromTheShallowestDepth) {
   // A receiver identical to the transmitter is the coincident loop (its own
   // lattice carries half of the plane); a square turned by 90 degrees and an
   // eight turned by 180 degrees are the same loops.
+  // On sloping ground the turned loops lie on the same slope.
   struct Case {
     const char* name;
     LoopSetup tx, changedTx, rx;
     double tolerance;
+    bool slope;
   };
   const Case cases[] = {
-      {"identical receiver", {1, 60, 0, 1, 0, 0, 0}, {1, 60, 0, 1, 0, 0, 0}, {1, 60, 0, 1, 0, 0, 0}, 5e-3},
-      {"square turned 90", {2, 50, 20, 1, 0, 0, 0}, {2, 50, 110, 1, 0, 0, 0}, {}, 1e-3},
-      {"eight turned 180", {3, 50, 30, 1, 0, 0, 0}, {3, 50, 210, 1, 0, 0, 0}, {}, 1e-3},
+      {"identical receiver", {1, 60, 0, 1, 0, 0, 0}, {1, 60, 0, 1, 0, 0, 0}, {1, 60, 0, 1, 0, 0, 0}, 5e-3, false},
+      {"square turned 90", {2, 50, 20, 1, 0, 0, 0}, {2, 50, 110, 1, 0, 0, 0}, {}, 1e-3, false},
+      {"eight turned 180", {3, 50, 30, 1, 0, 0, 0}, {3, 50, 210, 1, 0, 0, 0}, {}, 1e-3, false},
+      {"square turned 90 on a slope", {2, 50, 20, 1, 0, 0, 0}, {2, 50, 110, 1, 0, 0, 0}, {}, 1e-3, true},
+      {"eight turned 180 on a slope", {3, 50, 30, 1, 0, 0, 0}, {3, 50, 210, 1, 0, 0, 0}, {}, 1e-3, true},
   };
   for (const Case& c : cases) {
-    for (const double depth : {0.05, 4.0}) {
+    // On the slope (15 degrees) the shallowest plane that passes below the
+    // whole loop, and a deeper one.
+    const std::array<double, 2> depths = c.slope ? std::array<double, 2>{13.0, 40.0} : std::array<double, 2>{0.05, 4.0};
+    for (const double depth : depths) {
       SCOPED_TRACE(::testing::Message() << c.name << " at " << depth << " m");
-      const SoundingParameters a = sounding(c.tx, depth);
+      SoundingParameters a = sounding(c.tx, depth);
       SoundingParameters b = sounding(c.changedTx, depth);
       if (c.rx[0] != 0) b.rx = c.rx;
+      if (c.slope) {
+        for (SoundingParameters* q : {&a, &b}) {
+          q->slope[kSlopeEnabled] = 1;
+          q->slope[kSlopeAzimuth] = 70;
+          q->slope[kSlopeInclination] = 15;
+        }
+      }
       const ComputeResult ra = run(a);
       const ComputeResult rb = run(b);
       ASSERT_TRUE(ra.written() && rb.written()) << ra.message << rb.message;
@@ -112,8 +126,9 @@ TEST_F(ConvergedKernelTest, AnyNumberOfThreadsGivesTheSameBits) {
 }
 
 TEST_F(ConvergedKernelTest, WhatItDoesNotHandleGoesToTheClassicSamplingAndSaysSo) {
-  // Sloping ground, and a single depth in the wires' own top layer (where
-  // the plane's integral diverges): classic sampling, with the reason.
+  // A separate receiver on sloping ground, and a single depth in the
+  // wires' own top layer (where the plane's integral diverges): classic
+  // sampling, with the reason.
   struct Case {
     const char* name;
     double depth;
@@ -121,13 +136,14 @@ TEST_F(ConvergedKernelTest, WhatItDoesNotHandleGoesToTheClassicSamplingAndSaysSo
     const char* reason;
   };
   const Case cases[] = {
-      {"sloping ground", 10.0, true, "sloping ground"},
+      {"separate receiver on sloping ground", 10.0, true, "separate receiver on sloping ground"},
       {"depth 0.01 m", 0.01, false, "at least 0.03 m"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SoundingParameters p = sounding({1, 40, 0, 1, 0, 0, 0}, c.depth);
     if (c.slope) {
+      p.rx = {1, 40, 0, 1, 0, 0, 0};
       p.slope[kSlopeEnabled] = 1;
       p.slope[kSlopeAzimuth] = 30;
       p.slope[kSlopeInclination] = 10;

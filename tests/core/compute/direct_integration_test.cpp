@@ -20,6 +20,7 @@
 #include "numerics/constants.h"
 #include "numerics/layered_field.h"
 #include "numerics/perpendicular_field.h"
+#include "numerics/slope_frame.h"
 
 namespace kvo::core {
 namespace {
@@ -39,20 +40,32 @@ constexpr std::size_t kPointsPerCall = 190;
 // degrees, so the field is computed on the rays of one period and turned
 // for the others. Midpoint rule: cells of 2 cm within 10 m of the wire,
 // 10 cm out to 1.5 loop radii, 50 cm beyond, 1 degree around.
+struct Cells {
+  double nearWire = 0.02;  // m, within 10 m of the wire
+  double middle = 0.1;     // m, out to 1.5 loop radii
+  double outer = 0.5;      // m, beyond
+  int angles = 360;
+};
+
 Kernel directKernel(const SoundingSetup& s, double depth, const std::vector<std::size_t>& pulses,
-                    bool physicalBlochSiegert = false, double nearWireCell = 0.02) {
+                    bool physicalBlochSiegert = false, Cells cells = {}) {
   const double outer = s.txGrid.radii.back();
   const double wireRadius = s.tx.size / 2.0;
   std::vector<double> radius, width;
   for (double r = 0.0; r < outer;) {
-    double h = std::fabs(r - wireRadius) < 10.0 ? nearWireCell : (r < 1.5 * wireRadius ? 0.1 : 0.5);
+    double h = std::fabs(r - wireRadius) < 10.0 ? cells.nearWire : (r < 1.5 * wireRadius ? cells.middle : cells.outer);
     h = std::min(h, outer - r);
     radius.push_back(r + h / 2.0);
     width.push_back(h);
     r += h;
   }
-  constexpr int kAngles = 360;
-  constexpr int kPeriod = kAngles / 30;
+  // Sloping ground: every ray is computed, its points turned into the
+  // slope's frame (where the wire lies flat on level layers) and the
+  // fields turned back; points above the slope do not count.
+  const bool sloping = s.topography.on > 0;
+  const SlopeFrame slope(s.topography.azimuth, s.topography.inclination, s.topography.height);
+  const int kAngles = cells.angles;
+  const int kPeriod = sloping ? kAngles : kAngles / 30;
   std::vector<SpaceVector> wire(static_cast<std::size_t>(s.txWire.segmentCount) + 1);
   for (std::size_t i = 0; i < wire.size(); ++i) {
     wire[i] = {s.txWire.vertices[i][0], s.txWire.vertices[i][1], s.txWire.vertices[i][2]};
@@ -63,7 +76,13 @@ Kernel directKernel(const SoundingSetup& s, double depth, const std::vector<std:
   for (int j = 0; j < kPeriod; ++j) {
     const double phi = 2.0 * kPi * (j + 0.5) / kAngles;
     std::vector<SpaceVector> points(n);
-    for (std::size_t i = 0; i < n; ++i) points[i] = {radius[i] * std::cos(phi), radius[i] * std::sin(phi), depth};
+    for (std::size_t i = 0; i < n; ++i) {
+      points[i] = {radius[i] * std::cos(phi), radius[i] * std::sin(phi), depth};
+      if (sloping) {
+        const FieldVector q = slope.pointIntoSlope(points[i]);
+        points[i] = {q[0], q[1], std::max(q[2], 0.01)};
+      }
+    }
     for (std::size_t first = 0; first < n; first += kPointsPerCall) {
       const std::size_t count = std::min(kPointsPerCall, n - first);
       LayeredFieldRequest q;
@@ -80,6 +99,13 @@ Kernel directKernel(const SoundingSetup& s, double depth, const std::vector<std:
                 0);
     }
   }
+  if (sloping) {
+    for (auto* rows : {&re, &im}) {
+      for (auto& ray : *rows) {
+        for (auto& v : ray) v = slope.vectorFromSlope(v);
+      }
+    }
+  }
   const PulseSettings pulse{s.grids.larmorFrequency, s.grids.pulseDuration * 0.001,
                             std::max(1, s.grids.harmonicsCount), physicalBlochSiegert};
   Kernel k;
@@ -91,6 +117,10 @@ Kernel directKernel(const SoundingSetup& s, double depth, const std::vector<std:
       const auto turned = [&](const SpaceVector& v) {
         return FieldVector{c * v[0] - sn * v[1], sn * v[0] + c * v[1], v[2]};
       };
+      if (sloping) {
+        const double phi = 2.0 * kPi * (j + 0.5) / kAngles;
+        if (slope.pointIntoSlope({radius[i] * std::cos(phi), radius[i] * std::sin(phi), depth})[2] < 0.0) continue;
+      }
       const ComplexField field{turned(re[base][i]), turned(im[base][i])};
       const PerpendicularPair a = PerpendicularAmplitudes(s.inclination, field);
       const double magnitude = std::hypot(a.p0, a.p1);
@@ -182,7 +212,7 @@ TEST(DirectIntegration, ConvergedSamplingAgreesWithTheDenseDirectSumAtEveryPulse
     for (std::size_t i = 0; i < kGridPoints; ++i) {
       if (setup.grids.pulseMoments[i] <= 1000.0) pulses.push_back(i);
     }
-    const Kernel direct = directKernel(setup, depth, pulses, true, 0.01);
+    const Kernel direct = directKernel(setup, depth, pulses, true, {0.01});
     ComputeOptions options;
     options.sampling = Sampling::Converged;
     const ComputeResult r = ComputeSounding((dir / "converged.nmc").string(), p, options);
@@ -193,6 +223,47 @@ TEST(DirectIntegration, ConvergedSamplingAgreesWithTheDenseDirectSumAtEveryPulse
       const double d = std::hypot(r.kernel->re[i][0] - direct.re[i], r.kernel->im[i][0] - direct.im[i]);
       EXPECT_LT(d / largest, 0.005) << "pulse moment " << setup.grids.pulseMoments[i];
     }
+  }
+  fs::remove_all(dir);
+}
+
+TEST(DirectIntegration, ConvergedSamplingOnSlopingGroundAgreesWithTheDirectSum) {
+  // The bundled sloping example (10 degrees, its 100 m circle), at depths
+  // where the plane passes 8 m and 40 m below the wire's lowest point and
+  // meets the ground 150 m and 340 m up the slope: every pulse moment
+  // within 0.5 % of the depth's largest |K|. (Measured when it was written:
+  // 0.05-0.07 % against the finer brute-force reference of
+  // scripts/reference_check.sh.)
+#ifdef KVO_SANITIZE_BUILD
+  GTEST_SKIP() << "a dense reference: too slow under the sanitizers";
+#endif
+  SoundingParameters p = defaultSoundingParameters();
+  std::string file = std::string(KVO_EXAMPLES_DIR) + "/topography_slope.nmc";
+  std::string second;
+  ASSERT_TRUE(readParameterFile(file, second, ParameterFileMode::Parameters, {}, p).ok());
+  const fs::path dir = fs::temp_directory_path() / "kvo_direct_slope";
+  fs::create_directories(dir);
+  for (const double depth : {25.0, 60.0}) {
+    SCOPED_TRACE(::testing::Message() << "depth " << depth);
+    p.computing[kMaxDepth] = -depth;
+    SoundingSetup setup;
+    ASSERT_FALSE(BuildSoundingSetup(p, setup).has_value());
+    std::vector<std::size_t> pulses;
+    for (std::size_t i = 0; i < kGridPoints; i += 11) pulses.push_back(i);  // 1 to 10 000 A-ms
+    const Kernel direct = directKernel(setup, depth, pulses, true, {0.5, 1.0, 2.0, 180});
+    ComputeOptions options;
+    options.sampling = Sampling::Converged;
+    const ComputeResult r = ComputeSounding((dir / "converged.nmc").string(), p, options);
+    ASSERT_TRUE(r.written()) << r.message;
+    ASSERT_EQ(r.sampling, Sampling::Converged) << r.samplingNote;
+    double largest = 0.0, worst = 0.0;
+    for (const std::size_t i : pulses) largest = std::max(largest, std::hypot(direct.re[i], direct.im[i]));
+    for (const std::size_t i : pulses) {
+      const double d = std::hypot(r.kernel->re[i][0] - direct.re[i], r.kernel->im[i][0] - direct.im[i]);
+      EXPECT_LT(d / largest, 0.005) << "pulse moment " << setup.grids.pulseMoments[i];
+      worst = std::max(worst, d / largest);
+    }
+    std::printf("slope %g m: %.2e\n", depth, worst);
   }
   fs::remove_all(dir);
 }
