@@ -125,6 +125,28 @@ TEST_F(ConvergedKernelTest, AnyNumberOfThreadsGivesTheSameBits) {
   EXPECT_EQ(0, std::memcmp(one.kernel.get(), two.kernel.get(), sizeof(KernelMatrix)));
 }
 
+TEST_F(ConvergedKernelTest, ALevelSlopeIsLevelGroundTwoCentimetresLower) {
+  // Sloping ground turned on with no inclination lifts the ground by the
+  // slope's 0.02 m offset and changes nothing else: its kernel at depth z
+  // is the level ground's at z + 0.02 m (the earth's part of the field then
+  // comes from the table of levels below the slope instead of the plane's
+  // own depth). Small enough for the sanitizers.
+  for (const double depth : {0.2, 12.0}) {
+    SCOPED_TRACE(::testing::Message() << "depth " << depth);
+    SoundingParameters level = sounding({1, 20, 0, 1, 0, 0, 0}, depth + 0.02);
+    level.computing[kMaxPulseMoment] = 1000;
+    SoundingParameters sloped = sounding({1, 20, 0, 1, 0, 0, 0}, depth);
+    sloped.computing[kMaxPulseMoment] = 1000;
+    sloped.slope[kSlopeEnabled] = 1;
+    sloped.slope[kSlopeAzimuth] = 40;
+    const ComputeResult a = run(level, 2, nullptr, 1e-2);
+    const ComputeResult b = run(sloped, 2, nullptr, 1e-2);
+    ASSERT_TRUE(a.written() && b.written()) << a.message << b.message;
+    ASSERT_EQ(b.sampling, Sampling::Converged) << b.samplingNote;
+    EXPECT_LT(difference(b, a), 1e-4);
+  }
+}
+
 TEST_F(ConvergedKernelTest, WhatItDoesNotHandleGoesToTheClassicSamplingAndSaysSo) {
   // A separate receiver on sloping ground, and a single depth in the
   // wires' own top layer (where the plane's integral diverges): classic
