@@ -45,9 +45,10 @@ Commands:
                       of the kernel. Ctrl-C stops after the current depth and
                       writes nothing. --sampling: converged (the default:
                       every depth and pulse moment integrated to the
-                      tolerance, the physical Bloch-Siegert shift; sloping
-                      ground is still computed with the classic sampling,
-                      and the summary says so) or classic (the scheme of
+                      tolerance, the physical Bloch-Siegert shift; a
+                      separate receiver on sloping ground is still computed
+                      with the classic sampling, and the summary says so)
+                      or classic (the scheme of
                       earlier versions, to reproduce their results).
                       --tolerance: of the converged
                       sampling, relative to each depth's largest |K|
