@@ -17,6 +17,7 @@
 
 #include "model/parameter_checks.h"
 #include "compute_commands.h"
+#include "kernel_commands.h"
 #include "model/number_text.h"
 #include "model/parameter_file.h"
 #include "numerics/layered_field.h"
@@ -79,6 +80,22 @@ Commands:
                       "x y z" (m, z down) from standard input, one per line,
                       and writes per point: x y z Re Hx Re Hy Re Hz Im Hx
                       Im Hy Im Hz (A/m, "%.9e").
+  forward RESULT.mrm --water TOP:BOTTOM:CONTENT[,...] [--t2 T2[,...]]
+          [--times FIRST:LAST:COUNT] [--noise SIGMA_NV] [--seed N] [--format tsv|csv]
+                      The signal a water-content model gives through a
+                      computed kernel (a matrix file of this program or an
+                      earlier version): each layer from TOP to BOTTOM (m,
+                      within the kernel's depths, not overlapping) holds the
+                      water content CONTENT (a fraction, 0 to 1); the kernel
+                      is linear in depth between its nodes. Prints per pulse
+                      moment (A-ms) the initial signal: real and imaginary
+                      parts and amplitude (nV) and phase (degrees). --t2 (s,
+                      one per layer) with --times (s, COUNT times from FIRST
+                      to LAST) prints the decaying signal V(q, t) instead;
+                      --noise adds Gaussian noise of that standard deviation
+                      (nV) to the real and imaginary parts, the same for the
+                      same --seed (default 1). Tab-separated with a header
+                      line, or comma-separated with --format csv.
   help, --help, -h    Show this text.
   --version           Show the program's version.
 
@@ -302,6 +319,7 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
   if (command == "validate") return validate(args, out, err);
   if (command == "field") return field(args, in, out, err);
+  if (command == "forward") return forwardCommand(args, out, err);
   if (command == "run-list") {
     InterruptBridge interrupt;
     return runListCommand(args, out, err, interrupt.token());

@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <sstream>
+#include <unistd.h>
 
+#include "compute/result_files.h"
 #include "model/parameter_checks.h"
 #include "model/parameter_file.h"
 #include "runlist/model_grid.h"
@@ -276,6 +279,85 @@ TEST(Cli, ArgumentsAndHelp) {
     EXPECT_EQ(r.code, c.code) << (c.args.empty() ? "" : c.args[0]);
     EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+  }
+}
+
+// A kernel K(q, z) = (q + z, -z) nV/m written as a matrix file.
+class CliForwardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_file = fs::temp_directory_path() / ("kvo_cli_forward_" + std::to_string(::getpid()) + ".mrm");
+    core::MatrixFileHeader header;
+    core::KernelMatrix kernel;
+    core::MomentGrid moments{};
+    core::DepthGrid depths{};
+    for (std::size_t i = 0; i < 100; ++i) {
+      moments[i] = 10.0 * (i + 1.0);
+      depths[i] = 1.0 + i;
+    }
+    for (std::size_t p = 0; p < 100; ++p) {
+      for (std::size_t z = 0; z < 100; ++z) {
+        kernel.re[p][z] = 1e-4 * (moments[p] + depths[z]);
+        kernel.im[p][z] = -1e-4 * depths[z];
+      }
+    }
+    std::ofstream(m_file) << core::formatMatrixFile(header, kernel, moments, depths);
+  }
+  void TearDown() override { fs::remove(m_file); }
+  fs::path m_file;
+};
+
+TEST_F(CliForwardTest, PrintsTheResponseOfAWaterModel) {
+  // One layer from 2 m to 6 m with 0.25 of water: the integral of the
+  // linear kernel, 0.25 * (4 q + 16) - 0.25 * 16 i.
+  const CliRun r = run({"forward", m_file.string(), "--water", "2:6:0.25"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  std::istringstream lines(r.out);
+  std::string header, row;
+  std::getline(lines, header);
+  EXPECT_EQ(header, "pulse_moment_Ams\tre_nV\tim_nV\tamplitude_nV\tphase_deg");
+  std::getline(lines, row);  // q = 10: 14 - 4 i
+  EXPECT_EQ(row, "10.0000\t14.0000\t-4.0000\t14.5602\t-15.95");
+  // The decaying cube with noise: CSV, one row per pulse moment and time,
+  // the same for the same seed, another for another.
+  const std::vector<std::string> cube{"forward", m_file.string(), "--water", "2:6:0.25,10:20:0.1", "--t2", "0.1,0.3",
+                                      "--times", "0:0.2:5", "--noise", "2", "--format", "csv"};
+  const CliRun a = run(cube);
+  ASSERT_EQ(a.code, kExitOk) << a.err;
+  EXPECT_EQ(std::count(a.out.begin(), a.out.end(), '\n'), 1 + 100 * 5);
+  EXPECT_EQ(a.out.substr(0, a.out.find('\n')), "pulse_moment_Ams,time_s,re_nV,im_nV,amplitude_nV,phase_deg");
+  EXPECT_EQ(run(cube).out, a.out);
+  std::vector<std::string> other = cube;
+  other.insert(other.end(), {"--seed", "7"});
+  EXPECT_NE(run(other).out, a.out);
+}
+
+TEST_F(CliForwardTest, BadArgumentsAreNamedAndExitTwo) {
+  const std::string f = m_file.string();
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"forward", f}, "--water is missing"},
+      {{"forward", "--water", "1:2:0.1"}, "no result file"},
+      {{"forward", f, "--water", "1:2"}, "\"1:2\" is not TOP:BOTTOM:CONTENT"},
+      {{"forward", f, "--water", "0.5:2:0.1"}, "not within the kernel's depths, 1 m to 100 m"},
+      {{"forward", f, "--water", "1:5:0.1,4:8:0.1"}, "overlap"},
+      {{"forward", f, "--water", "1:5:1.1"}, "fraction"},
+      {{"forward", f, "--water", "1:5:0.1", "--t2", "0.1"}, "--t2 needs --times"},
+      {{"forward", f, "--water", "1:5:0.1", "--t2", "0.1,0.2", "--times", "0:1:3"}, "2 values for 1 water layers"},
+      {{"forward", f, "--water", "1:5:0.1", "--times", "1:0:3"}, "--times: \"1:0:3\""},
+      {{"forward", f, "--water", "1:5:0.1", "--noise", "-1"}, "--noise"},
+      {{"forward", f, "--water", "1:5:0.1", "--seed", "3"}, "--seed needs --noise"},
+      {{"forward", f, "--water", "1:5:0.1", "--format", "xls"}, "neither tsv nor csv"},
+      {{"forward", f, "--water", "1:5:0.1", "--frobnicate", "1"}, "unknown option \"--frobnicate\""},
+      {{"forward", f + ".missing", "--water", "1:5:0.1"}, ".missing: cannot be read"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.code, kExitBadInput) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.message;
   }
 }
 
