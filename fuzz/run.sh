@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
 # 600) on a seed corpus made from the bundled examples; TARGET... (after
-# SECONDS) runs only those of parameter_file, run_list, cli_arguments and
-# field_points. Not part of ./test.sh.
+# SECONDS) runs only those of parameter_file, run_list, cli_arguments,
+# field_points and kernel_file. Not part of ./test.sh.
 # Crashes, hangs and sanitizer reports are left in fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,10 +16,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DKVO_BUILD_GUI=OFF -DKVO_BUILD_TESTS=OFF -DKVO_BUILD_BENCH=OFF -DKVO_BUILD_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points
+cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points fuzz_kernel_file
 
 corpus="$PWD/build/fuzz/corpus"
-mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points} fuzz/findings
+mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points,kernel_file} fuzz/findings
 cp examples/*.nmc "$corpus/parameter_file/"
 { echo "   2    1 c: "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/working"
 { echo "   2    1 "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/user.mrl"
@@ -28,11 +28,21 @@ printf 'x.nmc\n--sampling\nconverged\n--tolerance\n1e-3\n--threads\n2' > "$corpu
 printf 'run-list\nlist.mrl\n--sampling\nclassic' > "$corpus/cli_arguments/runlist"
 printf 'field\n--frequency\n2000\n--layers\n0.02:1e8,0:30\n--loop\n1:100' > "$corpus/cli_arguments/field"
 printf '0 0 1\n10 5 20\n' > "$corpus/field_points/points"
+printf 'forward\nx.mrm\n--water\n1:5:0.2,10:20:0.1\n--t2\n0.1,0.2\n--times\n0:0.2:5\n--noise\n3\n--seed\n7\n--format\ncsv' \
+  > "$corpus/cli_arguments/forward"
+# A matrix file and a signal file in the layouts the program writes.
+awk 'BEGIN { print " -60    1   100.00  2000.00 "; print "  0.0200  100000000.00 ";
+  for (i = 0; i < 6; i++) print "  0.0000          0.00 ";
+  for (i = 0; i < 100; i++) printf "%14.4f %12.4f \n", 1 + 100 * i, 0.05 + i;
+  for (i = 0; i < 10000; i++) printf "%6i %6i \n", (i * 37) % 500 - 100, -(i % 13) }' > "$corpus/kernel_file/matrix"
+awk 'BEGIN { print "N Q Re(nV) Im(nV) Amplitude(nV) Phase(degr) ";
+  for (i = 0; i < 100; i++) printf "%5i %14.4f %8i %8i %8.2f %6.2f \n", i, 1 + 100 * i, 3 * i, -i, 3.16 * i, -18.43 }' \
+  > "$corpus/kernel_file/signal"
 
 # Every target runs, whatever an earlier one found; the summary says which
 # found something (their inputs are in fuzz/findings/).
 targets=("${@:2}")
-[ ${#targets[@]} -gt 0 ] || targets=(parameter_file run_list cli_arguments field_points)
+[ ${#targets[@]} -gt 0 ] || targets=(parameter_file run_list cli_arguments field_points kernel_file)
 found=()
 for target in "${targets[@]}"; do
   echo "== fuzz_$target for ${seconds} s"
