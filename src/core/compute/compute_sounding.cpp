@@ -8,6 +8,7 @@
 
 #include "compute/depth_fields.h"
 #include "compute/converged_kernel.h"
+#include "kernel/kernel_archive.h"
 #include "compute/depth_kernel.h"
 #include "compute/kernel_interpolation.h"
 #include "compute/result_files.h"
@@ -281,8 +282,24 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
                                    setup->grids.depths)) {
     result.status = ComputeStatus::FileFailed;
     result.message = *error;
+    return result;
+  }
+  result.filesWritten.push_back(result.matrixFile);
+  // The full-precision kernel beside the matrix file.
+  const std::string archive = KernelArchiveName(result.matrixFile);
+  KernelArchiveInput input;
+  input.kernel = &kernel;
+  input.pulseMoments = &setup->grids.pulseMoments;
+  input.depths = &setup->grids.depths;
+  input.depthCount = setup->depthCount;
+  input.params = &params;
+  input.layers = &setup->layers;
+  input.version = KVO_VERSION;
+  if (auto error = WriteKernelArchive(archive, input)) {
+    result.status = ComputeStatus::FileFailed;
+    result.message = *error;
   } else {
-    result.filesWritten.push_back(result.matrixFile);
+    result.filesWritten.push_back(archive);
   }
   return result;
 }

@@ -18,9 +18,9 @@ std::string metres(double value) {
   return s.str();
 }
 
-// The integral over [a, b] of the kernel of pulse p, linear between the
-// depth nodes.
-Complex layerIntegral(const KernelData& k, std::size_t p, double a, double b) {
+}  // namespace
+
+Complex DepthIntegral(const KernelData& k, std::size_t p, double a, double b) {
   const std::vector<double>& z = k.depths;
   const auto valueAt = [&](std::size_t i, double depth) {
     const double f = (depth - z[i]) / (z[i + 1] - z[i]);
@@ -34,8 +34,6 @@ Complex layerIntegral(const KernelData& k, std::size_t p, double a, double b) {
   }
   return sum;
 }
-
-}  // namespace
 
 std::optional<std::string> CheckWaterModel(const KernelData& kernel, const std::vector<WaterLayer>& layers) {
   if (kernel.singleDepth()) {
@@ -81,7 +79,7 @@ std::vector<Complex> ForwardCube(const KernelData& kernel, const std::vector<Wat
   std::vector<Complex> out(pulses * times.size());
   for (std::size_t p = 0; p < pulses; ++p) {
     for (const WaterLayer& l : layers) {
-      const Complex v = l.content * layerIntegral(kernel, p, l.top, l.bottom);
+      const Complex v = l.content * DepthIntegral(kernel, p, l.top, l.bottom);
       for (std::size_t t = 0; t < times.size(); ++t) {
         const double decay = l.t2 > 0.0 ? std::exp(-times[t] / l.t2) : 1.0;
         out[p * times.size() + t] += decay * v;

@@ -34,6 +34,10 @@ struct WaterLayer {
 // outside 0..1, a negative T2*), or nothing.
 std::optional<std::string> CheckWaterModel(const KernelData& kernel, const std::vector<WaterLayer>& layers);
 
+// The integral over [a, b] (within the kernel's depths) of the kernel of
+// pulse index p, linear between the depth nodes (nV for a kernel in nV/m).
+std::complex<double> DepthIntegral(const KernelData& kernel, std::size_t p, double a, double b);
+
 // The initial signal (nV) of each pulse moment; the model must pass
 // CheckWaterModel.
 std::vector<std::complex<double>> ForwardResponse(const KernelData& kernel, const std::vector<WaterLayer>& layers);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "kernel/kernel_archive.h"
 #include "model/number_text.h"
 
 namespace kvo::core {
@@ -137,6 +138,27 @@ std::optional<std::string> readText(const std::string& path, std::string& text) 
   return std::nullopt;
 }
 
+// Whether an archive holds the kernel of a matrix file.
+bool sameKernel(const KernelData& matrix, const KernelData& archive) {
+  const auto rounded = [](double v) { return std::round(v * 1e4) / 1e4; };
+  if (matrix.pulseMoments.size() != archive.pulseMoments.size() || matrix.depths.size() != archive.depths.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < matrix.pulseMoments.size(); ++i) {
+    if (std::fabs(rounded(archive.pulseMoments[i]) - matrix.pulseMoments[i]) > 1e-3) return false;
+  }
+  for (std::size_t i = 0; i < matrix.depths.size(); ++i) {
+    if (std::fabs(rounded(archive.depths[i]) - matrix.depths[i]) > 1e-3) return false;
+  }
+  for (std::size_t i = 0; i < matrix.values.size(); ++i) {
+    if (std::fabs(std::trunc(archive.values[i].real()) - matrix.values[i].real()) > 1.0 ||
+        std::fabs(std::trunc(archive.values[i].imag()) - matrix.values[i].imag()) > 1.0) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 KernelReadResult ParseMatrixText(std::string_view text, const std::string& name) {
@@ -209,23 +231,37 @@ KernelReadResult ParseSignalText(std::string_view text, const std::string& name)
 }
 
 KernelReadResult ReadKernelFile(const std::string& path) {
+  if (endsWith(path, "npz")) return ReadKernelArchive(path);
   std::string text;
   if (auto problem = readText(path, text)) return refused(*problem);
   if (endsWith(path, "dat")) return ParseSignalText(text, path);
   KernelReadResult matrix = ParseMatrixText(text, path);
-  if (!matrix.data || !matrix.data->singleDepth() || path.size() < 3) return matrix;
+  if (!matrix.data || path.size() < 3) return matrix;
+  KernelData& d = *matrix.data;
+  const std::string stem = path.substr(0, path.size() - 3);
   // The signal table beside a single-depth matrix file: its amplitudes and
   // phases come from the unrounded kernel.
-  const std::string signalPath = path.substr(0, path.size() - 3) + "dat";
   std::string signalText;
-  if (readText(signalPath, signalText)) return matrix;
-  const KernelReadResult signal = ParseSignalText(signalText, signalPath);
-  if (!signal.data || signal.data->pulseMoments != matrix.data->pulseMoments ||
-      signal.data->values != matrix.data->values) {
-    return matrix;
+  if (d.singleDepth() && !readText(stem + "dat", signalText)) {
+    const KernelReadResult signal = ParseSignalText(signalText, stem + "dat");
+    if (signal.data && signal.data->pulseMoments == d.pulseMoments && signal.data->values == d.values) {
+      d.amplitudes = signal.data->amplitudes;
+      d.phases = signal.data->phases;
+    }
   }
-  matrix.data->amplitudes = signal.data->amplitudes;
-  matrix.data->phases = signal.data->phases;
+  // The full-precision archive beside it, when it holds this kernel (the
+  // same pulse moments and depths to the matrix file's decimals, every value
+  // within the matrix file's truncation).
+  std::error_code ec;
+  if (std::filesystem::exists(stem + "npz", ec)) {
+    const KernelReadResult archive = ReadKernelArchive(stem + "npz");
+    if (archive.data && sameKernel(d, *archive.data)) {
+      d.pulseMoments = archive.data->pulseMoments;
+      d.depths = archive.data->depths;
+      d.values = archive.data->values;
+      d.fullPrecision = true;
+    }
+  }
   return matrix;
 }
 

@@ -47,6 +47,9 @@ struct KernelData {
   // the phase (degrees) of each pulse moment; empty otherwise.
   std::vector<double> amplitudes;
   std::vector<double> phases;
+  // The values came from the full-precision archive beside the matrix file
+  // (NAME.npz), not from its truncated integers.
+  bool fullPrecision = false;
 
   bool singleDepth() const { return depths.size() == 1; }
   std::complex<double> at(std::size_t p, std::size_t z) const { return values[p * depths.size() + z]; }
@@ -62,8 +65,10 @@ struct KernelReadResult {
 KernelReadResult ParseMatrixText(std::string_view text, const std::string& name);
 KernelReadResult ParseSignalText(std::string_view text, const std::string& name);
 
-// Reads a file: a name ending in "dat" as a signal file, anything else as a
-// matrix file. A single-depth matrix file takes the amplitudes and phases of
+// Reads a file: a name ending in "npz" as a kernel archive
+// (kernel/kernel_archive.h), one ending in "dat" as a signal file, anything
+// else as a matrix file, whose values come from the archive beside it
+// (NAME.npz) when that holds the same kernel. A single-depth matrix file takes the amplitudes and phases of
 // the signal file beside it when that reads and agrees (same pulse moments
 // and values); a signal file alone gives the pulse moments and kernel
 // without a header or a depth.

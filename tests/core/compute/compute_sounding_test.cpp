@@ -352,7 +352,7 @@ TEST_F(ComputeSoundingTest, TheSingleDepthModeWritesBothFiles) {
   ASSERT_EQ(r.status, ComputeStatus::Written) << r.message;
   EXPECT_EQ(r.matrixFile, path("model.mrm"));
   EXPECT_EQ(r.signalFile, path("model.dat"));
-  EXPECT_EQ(r.filesWritten, (std::vector<std::string>{path("model.dat"), path("model.mrm")}));
+  EXPECT_EQ(r.filesWritten, (std::vector<std::string>{path("model.dat"), path("model.mrm"), path("model.npz")}));
   EXPECT_EQ(r.depthCount, 1u);
   EXPECT_EQ(r.depths[0], 3.0);
 
@@ -386,8 +386,8 @@ TEST_F(ComputeSoundingTest, AResultFileNameGivenReplacesTheRunsFile) {
   ComputeOptions o = fakeOptions(&testing::freeSpaceEntry);
   o.resultFile = path("other.mrm");
   const ComputeResult r = ComputeSounding(path("input.nmc"), p, o);
-  EXPECT_EQ(r.filesWritten, (std::vector<std::string>{path("other.dat"), path("other.mrm")}));
-  EXPECT_EQ(files(), (std::vector<std::string>{"other.dat", "other.mrm"}));
+  EXPECT_EQ(r.filesWritten, (std::vector<std::string>{path("other.dat"), path("other.mrm"), path("other.npz")}));
+  EXPECT_EQ(files(), (std::vector<std::string>{"other.dat", "other.mrm", "other.npz"}));
 }
 
 TEST_F(ComputeSoundingTest, AFileThatCannotBeWrittenIsReportedAndTheOtherStillWritten) {
@@ -398,8 +398,15 @@ TEST_F(ComputeSoundingTest, AFileThatCannotBeWrittenIsReportedAndTheOtherStillWr
   ComputeResult r = ComputeSounding(path("a.mrm"), p, fakeOptions(&testing::freeSpaceEntry));
   EXPECT_EQ(r.status, ComputeStatus::FileFailed);
   EXPECT_EQ(r.message.rfind(kSignalFileMessage, 0), 0u) << r.message;
-  EXPECT_EQ(r.filesWritten, std::vector<std::string>{path("a.mrm")});
+  EXPECT_EQ(r.filesWritten, (std::vector<std::string>{path("a.mrm"), path("a.npz")}));
   EXPECT_TRUE(fs::is_regular_file(path("a.mrm")));
+
+  // The kernel archive beside the matrix file.
+  fs::create_directory(path("c.npz"));
+  r = ComputeSounding(path("c.mrm"), p, fakeOptions(&testing::freeSpaceEntry));
+  EXPECT_EQ(r.status, ComputeStatus::FileFailed);
+  EXPECT_EQ(r.message.rfind("Could not write kernel archive " + path("c.npz"), 0), 0u) << r.message;
+  EXPECT_EQ(r.filesWritten, (std::vector<std::string>{path("c.dat"), path("c.mrm")}));
 
   fs::create_directory(path("b.mrm"));
   fs::create_directory(path("b.dat"));
