@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
 # 600) on a seed corpus made from the bundled examples; TARGET... (after
 # SECONDS) runs only those of parameter_file, run_list, cli_arguments,
-# field_points and kernel_file. Not part of ./test.sh.
+# field_points, kernel_file and kernel_archive. Not part of ./test.sh.
 # Crashes, hangs and sanitizer reports are left in fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,10 +16,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DKVO_BUILD_GUI=OFF -DKVO_BUILD_TESTS=OFF -DKVO_BUILD_BENCH=OFF -DKVO_BUILD_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points fuzz_kernel_file
+cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points fuzz_kernel_file fuzz_kernel_archive
 
 corpus="$PWD/build/fuzz/corpus"
-mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points,kernel_file} fuzz/findings
+mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points,kernel_file,kernel_archive} fuzz/findings
 cp examples/*.nmc "$corpus/parameter_file/"
 { echo "   2    1 c: "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/working"
 { echo "   2    1 "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/user.mrl"
@@ -38,11 +38,30 @@ awk 'BEGIN { print " -60    1   100.00  2000.00 "; print "  0.0200  100000000.00
 awk 'BEGIN { print "N Q Re(nV) Im(nV) Amplitude(nV) Phase(degr) ";
   for (i = 0; i < 100; i++) printf "%5i %14.4f %8i %8i %8.2f %6.2f \n", i, 1 + 100 * i, 3 * i, -i, 3.16 * i, -18.43 }' \
   > "$corpus/kernel_file/signal"
+# A kernel archive as a computation writes it, and one of its arrays.
+python3 - "$corpus/kernel_archive" <<'PY'
+import sys, zipfile, io, struct
+def npy(descr, shape, data):
+    header = "{'descr': '%s', 'fortran_order': False, 'shape': %s, }" % (descr, shape)
+    header += " " * ((64 - (10 + len(header) + 1) % 64) % 64) + "\n"
+    return b"\x93NUMPY\x01\x00" + struct.pack("<H", len(header)) + header.encode() + data
+arrays = {
+    "pulseMoments": npy("<f8", "(3,)", struct.pack("<3d", 0.001, 0.01, 0.1)),
+    "depths": npy("<f8", "(2,)", struct.pack("<2d", 0.5, 1.5)),
+    "kernelNodes": npy("<c16", "(3, 2)", struct.pack("<12d", *range(12))),
+    "frequency": npy("<f8", "()", struct.pack("<d", 2000.0)),
+    "version": npy("<U5", "()", "0.1.0".encode("utf-32-le")),
+}
+with zipfile.ZipFile(sys.argv[1] + "/archive", "w", zipfile.ZIP_DEFLATED) as z:
+    for name, data in arrays.items():
+        z.writestr(name + ".npy", data)
+open(sys.argv[1] + "/array", "wb").write(arrays["kernelNodes"])
+PY
 
 # Every target runs, whatever an earlier one found; the summary says which
 # found something (their inputs are in fuzz/findings/).
 targets=("${@:2}")
-[ ${#targets[@]} -gt 0 ] || targets=(parameter_file run_list cli_arguments field_points kernel_file)
+[ ${#targets[@]} -gt 0 ] || targets=(parameter_file run_list cli_arguments field_points kernel_file kernel_archive)
 found=()
 for target in "${targets[@]}"; do
   echo "== fuzz_$target for ${seconds} s"

@@ -8,10 +8,12 @@
 #include <functional>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 #include "compute/result_files.h"
 #include "kernel/kernel_archive.h"
+#include "kernel/kernel_export.h"
 #include "kernel/npz_archive.h"
 
 namespace kvo::core {
@@ -150,6 +152,41 @@ TEST_F(KernelArchiveTest, AMatrixFileTakesTheArchiveBesideItOnlyWhenItHoldsTheSa
   const KernelReadResult damaged = ReadKernelFile((m_dir / "c.npz").string());
   EXPECT_FALSE(damaged.data);
   EXPECT_NE(damaged.message.find("c.npz"), std::string::npos) << damaged.message;
+}
+
+TEST_F(KernelArchiveTest, ExportsGiveTheArchivesLayerKernel) {
+  // CSV: the layer kernel in full precision; MATLAB: written (scipy reads it
+  // in tests/python/kernel_archive_check.py); something that is not a
+  // kernel archive: refused, nothing written.
+  const std::string mrm = writeBoth("e", m_kernel);
+  const std::string csv = (m_dir / "e.csv").string();
+  ASSERT_FALSE(ExportKernelArchive(KernelArchiveName(mrm), csv, KernelExportFormat::Csv));
+  std::ifstream in(csv);
+  std::string header, row;
+  std::getline(in, header);
+  EXPECT_EQ(header.rfind("pulse_moment_As,re_0_1m,im_0_1m,re_1_2m,", 0), 0u) << header.substr(0, 60);
+  std::getline(in, row);
+  std::string message;
+  const auto entries = ReadNpz(KernelArchiveName(mrm), message);
+  ASSERT_TRUE(entries);
+  for (const NpzEntry& e : *entries) {
+    if (e.name != "kernel") continue;
+    std::istringstream cells(row);
+    std::string cell;
+    std::getline(cells, cell, ',');
+    EXPECT_EQ(std::stod(cell), 0.001);
+    std::getline(cells, cell, ',');
+    EXPECT_EQ(std::stod(cell), e.array.complexes[0].real());
+    std::getline(cells, cell, ',');
+    EXPECT_EQ(std::stod(cell), e.array.complexes[0].imag());
+  }
+  const std::string mat = (m_dir / "e.mat").string();
+  ASSERT_FALSE(ExportKernelArchive(KernelArchiveName(mrm), mat, KernelExportFormat::Mrsk));
+  EXPECT_GT(fs::file_size(mat), 100u * 100u * 16u);
+  const auto refused = ExportKernelArchive(mrm, (m_dir / "f.mat").string(), KernelExportFormat::Mrsk);
+  ASSERT_TRUE(refused);
+  EXPECT_NE(refused->find("e.mrm"), std::string::npos) << *refused;
+  EXPECT_FALSE(fs::exists(m_dir / "f.mat"));
 }
 
 }  // namespace
