@@ -27,13 +27,12 @@ std::string KernelArchiveName(const std::string& matrixFile) {
   return (matrixFile.size() >= 3 ? matrixFile.substr(0, matrixFile.size() - 3) : std::string()) + "npz";
 }
 
-std::optional<std::string> WriteKernelArchive(const std::string& path, const KernelArchiveInput& in) {
+std::vector<NpzEntry> KernelArchiveEntries(const KernelArchiveInput& in) {
   const std::size_t pulses = kKernelMoments;
   const std::size_t nodes = in.depthCount;
   const SoundingParameters& p = *in.params;
   // The nodes as a kernel in nV/m, to integrate over the layers.
   KernelData k;
-  k.source = path;
   std::vector<Complex> nodeValues(pulses * nodes);
   for (std::size_t q = 0; q < pulses; ++q) {
     k.pulseMoments.push_back((*in.pulseMoments)[q]);
@@ -74,7 +73,7 @@ std::optional<std::string> WriteKernelArchive(const std::string& path, const Ker
     section.push_back(in.layers->bottom[static_cast<std::size_t>(r)]);
     section.push_back(in.layers->resistivity[static_cast<std::size_t>(r)]);
   }
-  const std::vector<NpzEntry> entries{
+  return {
       {"pulseMoments", NpyArray::vector(momentsSeconds)},
       {"zVector", NpyArray::vector(bounds)},
       {"kernel", NpyArray::complexMatrix(pulses, layers, layerKernel)},
@@ -88,7 +87,10 @@ std::optional<std::string> WriteKernelArchive(const std::string& path, const Ker
       {"receiverLoop", NpyArray::vector(std::vector<double>(p.rx.begin(), p.rx.end()))},
       {"version", NpyArray::string(in.version)},
   };
-  return WriteNpz(path, entries);
+}
+
+std::optional<std::string> WriteKernelArchive(const std::string& path, const KernelArchiveInput& in) {
+  return WriteNpz(path, KernelArchiveEntries(in));
 }
 
 KernelReadResult ReadKernelArchive(const std::string& path) {

@@ -26,6 +26,7 @@
 
 #include "compute/kernel_matrix.h"
 #include "kernel/kernel_file.h"
+#include "kernel/npz_archive.h"
 #include "model/sounding_parameters.h"
 #include "numerics/setup_tables.h"
 
@@ -44,6 +45,9 @@ struct KernelArchiveInput {
 // The archive's file name for a matrix file's: its last three characters
 // replaced by "npz".
 std::string KernelArchiveName(const std::string& matrixFile);
+
+// The archive's arrays.
+std::vector<NpzEntry> KernelArchiveEntries(const KernelArchiveInput& input);
 
 // Writes the archive atomically; on failure returns the message.
 std::optional<std::string> WriteKernelArchive(const std::string& path, const KernelArchiveInput& input);
