@@ -1,263 +1,242 @@
 #include "cli.h"
 
-#include <array>
-#include <filesystem>
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <thread>
+#include <filesystem>
+#include <functional>
 #include <iostream>
-#include <charconv>
-#include <cmath>
-#include <istream>
-#include <ostream>
-#include <sstream>
-#include <string_view>
-#include <vector>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <thread>
 
-#include "model/parameter_checks.h"
 #include "compute_commands.h"
+#include "field_command.h"
+#include "help_formatter.h"
 #include "kernel_commands.h"
-#include "model/number_text.h"
+#include "model/parameter_checks.h"
 #include "model/parameter_file.h"
-#include "numerics/layered_field.h"
-#include "numerics/loop_wire.h"
 
 namespace kvo::cli {
 namespace {
 
-constexpr std::string_view kUsage =
-    R"(Usage: kvo-compute COMMAND [ARGUMENTS]
+constexpr const char* kProgram = "kvo-compute";
 
-Surface NMR kernel modelling from the command line.
+constexpr const char* kSummary =
+    "Surface NMR kernel modelling from the command line. A command's options may come before or after "
+    "its file; \"kvo-compute COMMAND --help\" shows one command.";
 
-Commands:
-  FILE.nmc [-o RESULT.mrm] [--sampling classic|converged] [--tolerance T]
-           [--threads N] [--quiet]
-                      Compute the kernel of a parameter file (checked first as
-                      by validate) and write the result files beside it, as
-                      the desktop program's Run does: the file's name with its
-                      last three characters replaced by "mrm" (the kernel
-                      matrix) and, in the single-depth mode, by "dat" (the
-                      signal table); or under RESULT.mrm. --threads: the
-                      number of worker threads (default: all cores); the
-                      result is the same for any number. Shows progress on a
-                      terminal and prints the files written and a short table
-                      of the kernel. Ctrl-C stops after the current depth and
-                      writes nothing. --sampling: converged (the default:
-                      every depth and pulse moment integrated to the
-                      tolerance, the physical Bloch-Siegert shift; a
-                      separate receiver on sloping ground is still computed
-                      with the classic sampling, and the summary says so)
-                      or classic (the scheme of
-                      earlier versions, to reproduce their results).
-                      --tolerance: of the converged
-                      sampling, relative to each depth's largest |K|
-                      (default 1e-3); the summary gives the error estimate.
-  run-list FILE [--sampling S] [--tolerance T] [--threads N] [--quiet]
-                      Compute a run list from its start entry: the run-list
-                      working file (KVO_Run_List.ncc) or a run-list file
-                      (*.mrl). After each entry the list's start entry is
-                      rewritten, so an interrupted list resumes where it
-                      stopped; Ctrl-C stops after the current depth and keeps
-                      the start on the entry that was running. Entries whose
-                      file cannot be read or fails the checks are reported and
-                      skipped.
-  validate FILE.nmc   Read a parameter file and apply every check a run applies
-                      (frequency, inclination, maximum depth, pulse duration,
-                      maximum pulse moment, layers, Tx and Rx loops). Prints
-                      "OK" and exits 0, or prints the first failing check's
-                      message and exits 2.
-  field --frequency HZ --layers BOTTOM:RES[,BOTTOM:RES...] --loop TYPE:SIZE[:SEPARATION]
-                      The magnetic field of a unit current in a loop's wire
-                      (built as a computation builds it: TYPE 1 circular,
-                      2 square, 3 eight, 4 eight square; SIZE in m, truncated
-                      to whole metres; SEPARATION between the parts of an
-                      eight, m) over a layered earth (bottom depth in m and
-                      resistivity in ohm-m of each layer, the first pair
-                      being the thin top layer, e.g. 0.02:1e8,10:100,40:5,0:50;
-                      the last layer is a half-space). Reads field points
-                      "x y z" (m, z down) from standard input, one per line,
-                      and writes per point: x y z Re Hx Re Hy Re Hz Im Hx
-                      Im Hy Im Hz (A/m, "%.9e").
-  forward RESULT.mrm --water TOP:BOTTOM:CONTENT[,...] [--t2 T2[,...]]
-          [--times FIRST:LAST:COUNT] [--noise SIGMA_NV] [--seed N] [--format tsv|csv]
-                      The signal a water-content model gives through a
-                      computed kernel (a matrix file of this program or an
-                      earlier version): each layer from TOP to BOTTOM (m,
-                      within the kernel's depths, not overlapping) holds the
-                      water content CONTENT (a fraction, 0 to 1); the kernel
-                      is linear in depth between its nodes. Prints per pulse
-                      moment (A-ms) the initial signal: real and imaginary
-                      parts and amplitude (nV) and phase (degrees). --t2 (s,
-                      one per layer) with --times (s, COUNT times from FIRST
-                      to LAST) prints the decaying signal V(q, t) instead;
-                      --noise adds Gaussian noise of that standard deviation
-                      (nV) to the real and imaginary parts, the same for the
-                      same --seed (default 1). Tab-separated with a header
-                      line, or comma-separated with --format csv.
-  help, --help, -h    Show this text.
-  --version           Show the program's version.
+constexpr const char* kExitCodes = "Exit codes: 0 success, 1 computation failed, 2 bad arguments or bad input.\n";
 
-Exit codes: 0 success, 1 computation failed, 2 bad arguments or bad input.
-)";
+constexpr const char* kComputeHelp =
+    "Compute the kernel of a parameter file (checked first as by validate) and write the result files "
+    "beside it, as the desktop program's Run does: the file's name with its last three characters "
+    "replaced by \"mrm\" (the kernel matrix) and, in the single-depth mode, by \"dat\" (the signal "
+    "table). Shows progress on a terminal and prints the files written and a short table of the kernel. "
+    "Ctrl-C stops after the current depth and writes nothing.";
 
-int validate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 2) {
-    err << "kvo-compute validate: expected one parameter file, got " << args.size() - 1
-        << "\nUsage: kvo-compute validate FILE.nmc\n";
-    return kExitBadInput;
+constexpr const char* kRunListHelp =
+    "Compute a run list from its start entry: the run-list working file (KVO_Run_List.ncc) or a run-list "
+    "file (*.mrl). After each entry the list's start entry is rewritten, so an interrupted list resumes "
+    "where it stopped; Ctrl-C stops after the current depth and keeps the start on the entry that was "
+    "running. Entries whose file cannot be read or fails the checks are reported and skipped.";
+
+constexpr const char* kValidateHelp =
+    "Read a parameter file and apply every check a run applies (frequency, inclination, maximum depth, "
+    "pulse duration, maximum pulse moment, layers, Tx and Rx loops). Prints \"OK\" and exits 0, or prints "
+    "the first failing check's message and exits 2.";
+
+constexpr const char* kFieldHelp =
+    "The magnetic field of a unit current in a loop's wire over a layered earth. Reads field points "
+    "\"x y z\" (m, z down) from standard input, one per line, and writes per point: x y z Re Hx Re Hy "
+    "Re Hz Im Hx Im Hy Im Hz (A/m, \"%.9e\").";
+
+constexpr const char* kForwardHelp =
+    "The signal a water-content model gives through a computed kernel (a matrix file of this program or "
+    "an earlier version). Prints per pulse moment (A-ms) the initial signal: real and imaginary parts "
+    "and amplitude (nV) and phase (degrees). Tab-separated with a header line, or comma-separated with "
+    "--format csv.";
+
+// Every argument of every command, as typed; one parse fills them.
+struct Arguments {
+  ComputeArguments compute;  // the top-level form, FILE.nmc
+  ComputeArguments runList;
+  std::vector<std::string> validateFiles;
+  FieldArguments field;
+  ForwardArguments forward;
+  std::vector<std::string> helpTopics;
+};
+
+// An option with one value. CLI11 would take the next argument as the value
+// even when it is another option; taken as optional here, a missing value
+// stays empty and is reported by name (missingValueOrUnknown).
+CLI::Option* valueOption(CLI::App& app, const std::string& name, std::string& value, const std::string& valueName,
+                         const std::string& description) {
+  return app.add_option(name, value, description)->type_name(valueName)->expected(0, 1)->take_last();
+}
+
+// The same for an option whose values accumulate when it is repeated.
+CLI::Option* listOption(CLI::App& app, const std::string& name, std::vector<std::string>& values,
+                        const std::string& valueName, const std::string& description) {
+  return app.add_option(name, values, description)
+      ->type_name(valueName)
+      ->expected(0, 1)
+      ->allow_extra_args(false)
+      ->take_all();
+}
+
+void addComputeOptions(CLI::App& app, ComputeArguments& a, bool withResultFile) {
+  app.add_option("FILE", a.files);
+  if (withResultFile) {
+    valueOption(app, "-o", a.resultFile, "RESULT.mrm",
+                "Name the result files after RESULT.mrm instead of the parameter file.");
   }
+  valueOption(app, "--sampling", a.sampling, "classic|converged",
+              "converged (the default: every depth and pulse moment integrated to the tolerance, the physical "
+              "Bloch-Siegert shift; a separate receiver on sloping ground is still computed with the classic "
+              "sampling, and the summary says so) or classic (the scheme of earlier versions, to reproduce "
+              "their results).");
+  valueOption(app, "--tolerance", a.tolerance, "T",
+              "Of the converged sampling, relative to each depth's largest |K| (default 1e-3, from 1e-6 to "
+              "0.1); the summary gives the error estimate.");
+  valueOption(app, "--threads", a.threads, "N",
+              "The number of worker threads (default: all cores); the result is the same for any number.");
+  app.add_flag("-q,--quiet", a.quiet,
+               "Print less: no progress, no table of the kernel, no line per entry of a run list.");
+}
+
+// The command tree of kvo-compute over one set of Arguments.
+class CommandLine {
+ public:
+  CommandLine() : m_app(kComputeHelp, kProgram), m_help(std::make_shared<HelpFormatter>(kProgram, kSummary, kExitCodes)) {
+    // Set before the sub-commands are made: they inherit both.
+    m_app.formatter(m_help);
+    m_app.set_help_flag("-h,--help", "Show this text.");
+    m_app.allow_extras();
+    m_app.require_subcommand(0, 1);  // a second command's name is an argument of the first
+    m_app.set_version_flag("--version", std::string(kProgram) + " " + KVO_VERSION);
+    addComputeOptions(m_app, m_args.compute, true);
+    m_help->addCommand(&m_app, "FILE.nmc",
+                       "[-o RESULT.mrm] [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]");
+
+    runList = m_app.add_subcommand("run-list", kRunListHelp);
+    addComputeOptions(*runList, m_args.runList, false);
+    m_help->addCommand(runList, "run-list",
+                       "FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]");
+
+    validate = m_app.add_subcommand("validate", kValidateHelp);
+    validate->add_option("FILE", m_args.validateFiles);
+    m_help->addCommand(validate, "validate", "FILE.nmc");
+
+    field = m_app.add_subcommand("field", kFieldHelp);
+    valueOption(*field, "--frequency", m_args.field.frequency, "HZ", "The frequency of the current (Hz).");
+    listOption(*field, "--layers", m_args.field.layers, "BOTTOM:RES[,BOTTOM:RES...]",
+               "The bottom depth in m and resistivity in ohm-m of each layer, the first pair being the thin top "
+               "layer, e.g. 0.02:1e8,10:100,40:5,0:50; the last layer is a half-space; at most 8 layers.");
+    valueOption(*field, "--loop", m_args.field.loop, "TYPE:SIZE[:SEPARATION]",
+                "The loop, its wire built as a computation builds it: TYPE 1 circular, 2 square, 3 eight, "
+                "4 eight square; SIZE in m (1 to 500), truncated to whole metres; SEPARATION between the parts "
+                "of an eight, m.");
+    m_help->addCommand(field, "field",
+                       "--frequency HZ --layers BOTTOM:RES[,BOTTOM:RES...] --loop TYPE:SIZE[:SEPARATION]");
+
+    forward = m_app.add_subcommand("forward", kForwardHelp);
+    forward->add_option("RESULT", m_args.forward.files);
+    listOption(*forward, "--water", m_args.forward.water, "TOP:BOTTOM:CONTENT[,...]",
+               "Each layer from TOP to BOTTOM (m, within the kernel's depths, not overlapping) holds the water "
+               "content CONTENT (a fraction, 0 to 1); the kernel is linear in depth between its nodes.");
+    listOption(*forward, "--t2", m_args.forward.t2, "T2[,...]",
+               "The decay time T2* of each water layer (s, one per layer): with --times, prints the decaying "
+               "signal V(q, t) instead of the initial one.");
+    valueOption(*forward, "--times", m_args.forward.times, "FIRST:LAST:COUNT",
+                "COUNT times from FIRST to LAST (s) at which to give the decaying signal.");
+    valueOption(*forward, "--noise", m_args.forward.noise, "SIGMA_NV",
+                "Adds Gaussian noise of that standard deviation (nV) to the real and imaginary parts.");
+    valueOption(*forward, "--seed", m_args.forward.seed, "N",
+                "The noise's seed: the same noise for the same seed (default 1).");
+    valueOption(*forward, "--format", m_args.forward.format, "tsv|csv",
+                "Tab-separated (tsv, the default) or comma-separated (csv).");
+    m_help->addCommand(forward, "forward",
+                       "RESULT.mrm --water TOP:BOTTOM:CONTENT[,...] [--t2 T2[,...]] [--times FIRST:LAST:COUNT] "
+                       "[--noise SIGMA_NV] [--seed N] [--format tsv|csv]");
+
+    help = m_app.add_subcommand("help", "Show this text, or one command's.");
+    help->add_option("COMMAND", m_args.helpTopics);
+    m_help->addLine("help [COMMAND], --help, -h", "Show this text, or one command's.");
+    m_help->addLine("--version", "Show the program's version.");
+  }
+  CommandLine(const CommandLine&) = delete;
+  CommandLine& operator=(const CommandLine&) = delete;
+
+  // Parses `args` (without the program's name); throws CLI::ParseError.
+  void parse(const std::vector<std::string>& args) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    m_app.parse(reversed);
+  }
+
+  const CLI::App& root() const { return m_app; }
+  // The sub-command given, or the root for the top-level form.
+  const CLI::App* chosen() const {
+    const auto given = m_app.get_subcommands();
+    return given.empty() ? &m_app : given.front();
+  }
+  const Arguments& args() const { return m_args; }
+  const HelpFormatter& formatter() const { return *m_help; }
+  std::string wholeHelp() const { return m_help->make_help(&m_app, kProgram, CLI::AppFormatMode::Normal); }
+
+  CLI::App* runList = nullptr;
+  CLI::App* validate = nullptr;
+  CLI::App* field = nullptr;
+  CLI::App* forward = nullptr;
+  CLI::App* help = nullptr;
+
+ private:
+  Arguments m_args;
+  CLI::App m_app;
+  std::shared_ptr<HelpFormatter> m_help;
+};
+
+// What CLI11 lets through and every command refuses alike: an unknown
+// option, an option without its value, an argument with no place.
+std::optional<std::string> generalProblem(const CLI::App& command) {
+  const std::vector<std::string> left = command.remaining();
+  for (const std::string& arg : left) {
+    if (arg != "--" && arg.starts_with('-')) return "unknown option \"" + arg + "\"";
+  }
+  for (const CLI::Option* o : command.get_options()) {
+    if (!o->nonpositional() || o->get_type_size_max() == 0) continue;
+    for (const std::string& value : o->results()) {
+      if (value.empty()) return "option " + o->get_name() + " needs a value";
+    }
+  }
+  for (const std::string& arg : left) {
+    if (arg != "--") return "unexpected argument \"" + arg + "\"";
+  }
+  return std::nullopt;
+}
+
+// Arguments of the top-level form given before a sub-command's name.
+std::optional<std::string> givenBeforeCommand(const CommandLine& line, const CLI::App& command) {
+  const std::string where = " comes before the command " + command.get_name() + " (its arguments follow it)";
+  if (!line.args().compute.files.empty()) return "\"" + line.args().compute.files.front() + "\"" + where;
+  for (const CLI::Option* o : line.root().get_options()) {
+    if (o->nonpositional() && o->count() > 0) return o->get_name() + where;
+  }
+  for (const std::string& arg : line.root().remaining()) return "\"" + arg + "\"" + where;
+  return std::nullopt;
+}
+
+int validateCommand(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
   core::SoundingParameters params;
-  if (const auto problem = core::readCheckedParameterFile(args[1], params)) {
+  if (const auto problem = core::readCheckedParameterFile(files.front(), params)) {
     err << problem->message << "\n";
     return kExitBadInput;
   }
   out << "OK\n";
-  return kExitOk;
-}
-
-// Splits `text` at `separator`.
-std::vector<std::string> split(std::string_view text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t pos; (pos = text.find(separator, start)) != std::string_view::npos; start = pos + 1) {
-    parts.emplace_back(text.substr(start, pos - start));
-  }
-  parts.emplace_back(text.substr(start));
-  return parts;
-}
-
-std::string scientific9(double value) {
-  std::array<char, 64> buf{};
-  const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                       std::chars_format::scientific, 9);
-  return ec == std::errc() ? std::string(buf.data(), end) : std::string("nan");
-}
-
-struct FieldArguments {
-  double frequency = 0.0;
-  std::vector<double> bottoms;
-  std::vector<double> resistivities;
-  int type = 0;
-  double size = 0.0;
-  double separation = 0.0;
-};
-
-// Parses the options of `field`; the message names the option that is wrong.
-std::optional<std::string> parseFieldArguments(const std::vector<std::string>& args, FieldArguments& a) {
-  bool haveFrequency = false, haveLayers = false, haveLoop = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (i + 1 >= args.size()) return "option " + option + " needs a value";
-    const std::string& value = args[++i];
-    if (option == "--frequency") {
-      const auto f = core::parseFieldNumber(value);
-      if (!f || !(*f > 0)) return "--frequency: \"" + value + "\" is not a positive number of Hz";
-      a.frequency = *f;
-      haveFrequency = true;
-    } else if (option == "--layers") {
-      for (const std::string& pair : split(value, ',')) {
-        const auto parts = split(pair, ':');
-        const auto bottom = parts.size() == 2 ? core::parseFieldNumber(parts[0]) : std::nullopt;
-        const auto resistivity = parts.size() == 2 ? core::parseFieldNumber(parts[1]) : std::nullopt;
-        if (!bottom || !resistivity || !(*resistivity > 0)) {
-          return "--layers: \"" + pair + "\" is not BOTTOM:RESISTIVITY (m and a positive ohm-m)";
-        }
-        a.bottoms.push_back(*bottom);
-        a.resistivities.push_back(*resistivity);
-      }
-      if (a.bottoms.size() > 8) return std::string("--layers: at most 8 layers, the top layer included");
-      haveLayers = true;
-    } else if (option == "--loop") {
-      const auto parts = split(value, ':');
-      const auto type = parts.size() >= 2 ? core::parseFieldNumber(parts[0]) : std::nullopt;
-      const auto size = parts.size() >= 2 ? core::parseFieldNumber(parts[1]) : std::nullopt;
-      const auto separation = parts.size() == 3 ? core::parseFieldNumber(parts[2]) : std::optional<double>(0.0);
-      if (!type || !size || !separation || parts.size() > 3 || !(*type >= 1 && *type <= 4) ||
-          *type != std::trunc(*type) || !(*size >= 1.0 && *size <= 500.0) ||
-          !(std::fabs(*separation) <= 1000.0)) {
-        return "--loop: \"" + value +
-               "\" is not TYPE:SIZE[:SEPARATION] (type 1 to 4, size 1 to 500 m, separation -1000 to 1000 m)";
-      }
-      a.type = static_cast<int>(*type);
-      a.size = *size;
-      a.separation = *separation;
-      haveLoop = true;
-    } else {
-      return "unknown option \"" + option + "\"";
-    }
-  }
-  if (!haveFrequency) return std::string("--frequency is missing");
-  if (!haveLayers) return std::string("--layers is missing");
-  if (!haveLoop) return std::string("--loop is missing");
-  return std::nullopt;
-}
-
-int field(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
-  FieldArguments a;
-  if (auto e = parseFieldArguments(args, a)) {
-    err << "kvo-compute field: " << *e << "\n";
-    return kExitBadInput;
-  }
-  core::LoopWireShape wire;
-  if (core::LoopWire(a.type, std::trunc(a.size), wire, a.separation * 0.5) != 0) {
-    err << "kvo-compute field: cannot build the wire of loop type " << a.type << "\n";
-    return kExitBadInput;
-  }
-  // Read every point first: a bad line is refused before anything is written.
-  std::vector<core::SpaceVector> points;
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    std::istringstream fields(line);
-    std::vector<std::string> tokens;
-    for (std::string t; fields >> t;) tokens.push_back(t);
-    if (tokens.empty()) continue;
-    core::SpaceVector p{};
-    bool ok = tokens.size() == 3;
-    for (std::size_t k = 0; ok && k < 3; ++k) {
-      const auto v = core::parseFileNumber(tokens[k]);
-      ok = v.has_value();
-      if (ok) p[k] = *v;
-    }
-    if (!ok) {
-      err << "kvo-compute field: line " << number << " of the points: \"" << line
-          << "\" is not three numbers x y z\n";
-      return kExitBadInput;
-    }
-    points.push_back(p);
-  }
-  const int layers = static_cast<int>(a.bottoms.size());
-  const int segments = wire.segmentCount;
-  // As many points per call as the component's block holds.
-  const int perCall = std::min<int>((static_cast<int>(core::kFieldBlockFloats) - 1) / 6,
-                                    (static_cast<int>(core::kFieldBlockFloats) - 6 - 2 * layers - 3 * (segments + 1)) / 3);
-  std::vector<core::SpaceVector> re(points.size()), im(points.size());
-  for (std::size_t first = 0; first < points.size(); first += static_cast<std::size_t>(perCall)) {
-    const std::size_t count = std::min(points.size() - first, static_cast<std::size_t>(perCall));
-    core::LayeredFieldRequest request;
-    request.segmentCount = segments;
-    request.frequency = a.frequency;
-    request.wire = std::span<const core::SpaceVector>(wire.vertices.data(), static_cast<std::size_t>(segments) + 1);
-    request.layerCount = layers;
-    request.resistivities = a.resistivities;
-    request.bottoms = a.bottoms;
-    request.pointCount = static_cast<int>(count);
-    request.points = std::span<const core::SpaceVector>(points).subspan(first, count);
-    if (core::ComputeLayeredField(request, std::span(re).subspan(first, count),
-                                  std::span(im).subspan(first, count)) != 0) {
-      err << "kvo-compute field: the field computation failed for the points of lines "
-          << first + 1 << " to " << first + count << "\n";
-      return kExitFailed;
-    }
-  }
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    std::string row;
-    for (double v : points[i]) row += scientific9(v) + " ";
-    for (double v : re[i]) row += scientific9(v) + " ";
-    for (std::size_t k = 0; k < 3; ++k) row += scientific9(im[i][k]) + (k < 2 ? " " : "\n");
-    out << row;
-  }
   return kExitOk;
 }
 
@@ -304,34 +283,83 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  CommandLine line;
   if (args.empty()) {
-    err << "kvo-compute: no command given\n\n" << kUsage;
+    err << kProgram << ": no command given\n\n" << line.wholeHelp();
     return kExitBadInput;
   }
-  const std::string& command = args.front();
-  if (command == "help" || command == "--help" || command == "-h") {
-    out << kUsage;
+  try {
+    line.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    out << line.root().help();
     return kExitOk;
-  }
-  if (command == "--version") {
-    out << "kvo-compute " << KVO_VERSION << "\n";
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << "\n";
     return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    err << kProgram << ": " << e.what() << "\n";
+    return kExitBadInput;
   }
-  if (command == "validate") return validate(args, out, err);
-  if (command == "field") return field(args, in, out, err);
-  if (command == "forward") return forwardCommand(args, out, err);
-  if (command == "run-list") {
-    InterruptBridge interrupt;
-    return runListCommand(args, out, err, interrupt.token());
-  }
+
+  const CLI::App* command = line.chosen();
+  const Arguments& a = line.args();
+  const bool topLevel = command == &line.root();
   // A parameter file to compute: a name ending in ".nmc", or any existing file.
-  std::error_code ec;
-  if (command.ends_with(".nmc") || std::filesystem::is_regular_file(command, ec)) {
-    InterruptBridge interrupt;
-    return computeCommand(args, out, err, interrupt.token());
+  if (topLevel && !a.compute.files.empty()) {
+    const std::string& first = a.compute.files.front();
+    std::error_code ec;
+    if (!first.ends_with(".nmc") && !std::filesystem::is_regular_file(first, ec)) {
+      err << kProgram << ": unknown command \"" << first << "\"\n\n" << line.wholeHelp();
+      return kExitBadInput;
+    }
   }
-  err << "kvo-compute: unknown command \"" << command << "\"\n\n" << kUsage;
-  return kExitBadInput;
+  const std::string prefix = std::string(kProgram) + (topLevel ? "" : " " + command->get_name()) + ": ";
+  auto badArguments = [&](const std::string& message) {
+    err << prefix << message << "\n" << line.formatter().usage(command);
+    return kExitBadInput;
+  };
+  if (!topLevel) {
+    if (const auto problem = givenBeforeCommand(line, *command)) return badArguments(*problem);
+  }
+  if (const auto problem = generalProblem(*command)) return badArguments(*problem);
+
+  if (command == line.help) {
+    if (a.helpTopics.empty()) {
+      out << line.wholeHelp();
+      return kExitOk;
+    }
+    const auto commands = line.root().get_subcommands(std::function<bool(const CLI::App*)>());
+    const auto topic = std::find_if(commands.begin(), commands.end(), [&](const CLI::App* sub) {
+      return sub->get_name() == a.helpTopics.front();
+    });
+    if (topic == commands.end()) return badArguments("\"" + a.helpTopics.front() + "\" is not a command");
+    if (a.helpTopics.size() > 1) return badArguments("\"" + a.helpTopics[1] + "\": one command at a time");
+    out << (*topic)->help();
+    return kExitOk;
+  }
+  if (command == line.validate) {
+    if (a.validateFiles.size() != 1) {
+      return badArguments("expected one parameter file, got " + std::to_string(a.validateFiles.size()));
+    }
+    return validateCommand(a.validateFiles, out, err);
+  }
+  if (command == line.field) {
+    FieldRequest request;
+    if (const auto problem = checkFieldArguments(a.field, request)) return badArguments(*problem);
+    return fieldCommand(request, in, out, err);
+  }
+  if (command == line.forward) {
+    ForwardRequest request;
+    if (const auto problem = checkForwardArguments(a.forward, request)) return badArguments(*problem);
+    return forwardCommand(request, out, err);
+  }
+  ComputeRequest request;
+  if (const auto problem = checkComputeArguments(topLevel ? a.compute : a.runList, request)) {
+    return badArguments(*problem);
+  }
+  InterruptBridge interrupt;
+  return topLevel ? computeCommand(request, out, err, interrupt.token())
+                  : runListCommand(request, out, err, interrupt.token());
 }
 
 }  // namespace kvo::cli

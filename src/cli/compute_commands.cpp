@@ -21,57 +21,6 @@
 namespace kvo::cli {
 namespace {
 
-struct ComputeArguments {
-  std::string file;
-  std::optional<std::string> resultFile;
-  int threads = 0;
-  bool quiet = false;
-  core::Sampling sampling = core::Sampling::Converged;
-  double tolerance = core::kDefaultTolerance;
-};
-
-// Parses [FILE] [-o RESULT] [--threads N] [--quiet]; `first` is the index of the first argument.
-std::optional<std::string> parseArguments(const std::vector<std::string>& args, std::size_t first,
-                                          bool allowResult, ComputeArguments& a) {
-  for (std::size_t i = first; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--quiet" || arg == "-q") {
-      a.quiet = true;
-    } else if (arg == "--threads" || arg == "--sampling" || arg == "--tolerance" ||
-               (allowResult && arg == "-o")) {
-      if (i + 1 >= args.size()) return "option " + arg + " needs a value";
-      const std::string& value = args[++i];
-      if (arg == "-o") {
-        a.resultFile = value;
-      } else if (arg == "--sampling") {
-        const auto sampling = core::parseSampling(value);
-        if (!sampling) return "--sampling: \"" + value + "\" is not a sampling (classic or converged)";
-        a.sampling = *sampling;
-      } else if (arg == "--tolerance") {
-        const auto t = core::parseFieldNumber(value);
-        if (!t || !core::validTolerance(*t)) {
-          return "--tolerance: \"" + value + "\" is not a tolerance (a number from 1e-6 to 0.1)";
-        }
-        a.tolerance = *t;
-      } else {
-        const auto n = core::parseFieldNumber(value);
-        if (!n || *n < 0 || *n > 256 || *n != std::trunc(*n)) {
-          return "--threads: \"" + value + "\" is not a number of threads (0 to 256, 0 = all cores)";
-        }
-        a.threads = static_cast<int>(*n);
-      }
-    } else if (!arg.empty() && arg[0] == '-') {
-      return "unknown option \"" + arg + "\"";
-    } else if (a.file.empty()) {
-      a.file = arg;
-    } else {
-      return "more than one file given (\"" + a.file + "\" and \"" + arg + "\")";
-    }
-  }
-  if (a.file.empty()) return std::string("no file given");
-  return std::nullopt;
-}
-
 // A one-line progress bar on standard error, redrawn as the bars move.
 class TerminalProgress : public core::ComputeProgress {
  public:
@@ -172,13 +121,35 @@ int report(const core::ComputeResult& r, const std::string& file, std::ostream& 
 
 }  // namespace
 
-int computeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   std::stop_token stop) {
-  ComputeArguments a;
-  if (auto e = parseArguments(args, 0, true, a)) {
-    err << "kvo-compute: " << *e << "\nUsage: kvo-compute FILE.nmc [-o RESULT.mrm] [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]\n";
-    return kExitBadInput;
+std::optional<std::string> checkComputeArguments(const ComputeArguments& a, ComputeRequest& request) {
+  if (a.files.empty()) return std::string("no file given");
+  if (a.files.size() > 1) return "more than one file given (\"" + a.files[0] + "\" and \"" + a.files[1] + "\")";
+  request.file = a.files[0];
+  if (!a.resultFile.empty()) request.resultFile = a.resultFile;
+  if (!a.sampling.empty()) {
+    const auto sampling = core::parseSampling(a.sampling);
+    if (!sampling) return "--sampling: \"" + a.sampling + "\" is not a sampling (classic or converged)";
+    request.sampling = *sampling;
   }
+  if (!a.tolerance.empty()) {
+    const auto t = core::parseFieldNumber(a.tolerance);
+    if (!t || !core::validTolerance(*t)) {
+      return "--tolerance: \"" + a.tolerance + "\" is not a tolerance (a number from 1e-6 to 0.1)";
+    }
+    request.tolerance = *t;
+  }
+  if (!a.threads.empty()) {
+    const auto n = core::parseFieldNumber(a.threads);
+    if (!n || *n < 0 || *n > 256 || *n != std::trunc(*n)) {
+      return "--threads: \"" + a.threads + "\" is not a number of threads (0 to 256, 0 = all cores)";
+    }
+    request.threads = static_cast<int>(*n);
+  }
+  request.quiet = a.quiet;
+  return std::nullopt;
+}
+
+int computeCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err, std::stop_token stop) {
   core::SoundingParameters params;
   if (const auto problem = core::readCheckedParameterFile(a.file, params)) {
     err << (problem->failedCheck ? a.file + ": " : std::string()) << problem->message << "\n";
@@ -205,13 +176,7 @@ int computeCommand(const std::vector<std::string>& args, std::ostream& out, std:
   return code;
 }
 
-int runListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   std::stop_token stop) {
-  ComputeArguments a;
-  if (auto e = parseArguments(args, 1, false, a)) {
-    err << "kvo-compute run-list: " << *e << "\nUsage: kvo-compute run-list FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]\n";
-    return kExitBadInput;
-  }
+int runListCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err, std::stop_token stop) {
   // User lists (*.mrl) have no run-list file name in their first line.
   const core::RunListFormat format = std::filesystem::path(a.file).extension() == ".mrl"
                                          ? core::RunListFormat::User

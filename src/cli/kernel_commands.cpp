@@ -17,7 +17,6 @@ namespace kvo::cli {
 namespace {
 
 constexpr std::size_t kLargestTimeCount = 100000;
-constexpr std::uint64_t kDefaultSeed = 1;
 
 std::vector<std::string_view> pieces(std::string_view text, char separator) {
   std::vector<std::string_view> out;
@@ -35,106 +34,88 @@ std::optional<double> number(std::string_view text) {
   return v;
 }
 
-struct ForwardArguments {
-  std::string file;
-  std::vector<core::WaterLayer> layers;
-  std::vector<double> t2;
-  bool haveTimes = false;
-  double first = 0.0, last = 0.0;
-  std::size_t count = 0;
-  double noise = 0.0;
-  std::uint64_t seed = kDefaultSeed;
-  bool csv = false;
-};
-
-std::optional<std::string> parse(const std::vector<std::string>& args, ForwardArguments& a) {
-  bool haveWater = false, haveSeed = false, haveNoise = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (!option.starts_with("--")) {
-      if (!a.file.empty()) return "a second result file \"" + option + "\" (one is read)";
-      a.file = option;
-      continue;
-    }
-    if (i + 1 >= args.size()) return "option " + option + " needs a value";
-    const std::string& value = args[++i];
-    if (option == "--water") {
-      for (const std::string_view layer : pieces(value, ',')) {
-        const auto parts = pieces(layer, ':');
-        const auto top = parts.size() == 3 ? number(parts[0]) : std::nullopt;
-        const auto bottom = parts.size() == 3 ? number(parts[1]) : std::nullopt;
-        const auto content = parts.size() == 3 ? number(parts[2]) : std::nullopt;
-        if (!top || !bottom || !content) {
-          return "--water: \"" + std::string(layer) + "\" is not TOP:BOTTOM:CONTENT (m, m, a fraction)";
-        }
-        a.layers.push_back({*top, *bottom, *content, 0.0});
-      }
-      haveWater = true;
-    } else if (option == "--t2") {
-      for (const std::string_view t : pieces(value, ',')) {
-        const auto v = number(t);
-        if (!v || !(*v > 0.0)) return "--t2: \"" + std::string(t) + "\" is not a positive number of seconds";
-        a.t2.push_back(*v);
-      }
-    } else if (option == "--times") {
-      const auto parts = pieces(value, ':');
-      const auto first = parts.size() == 3 ? number(parts[0]) : std::nullopt;
-      const auto last = parts.size() == 3 ? number(parts[1]) : std::nullopt;
-      const auto count = parts.size() == 3 ? number(parts[2]) : std::nullopt;
-      if (!first || !last || !count || !(*first >= 0.0 && *last >= *first) || !(*count >= 1.0) ||
-          *count != std::trunc(*count) || *count > static_cast<double>(kLargestTimeCount) ||
-          (*count == 1.0 && *last != *first)) {
-        return "--times: \"" + value + "\" is not FIRST:LAST:COUNT (s, 0 <= FIRST <= LAST, COUNT 1 to " +
-               std::to_string(kLargestTimeCount) + ")";
-      }
-      a.haveTimes = true;
-      a.first = *first;
-      a.last = *last;
-      a.count = static_cast<std::size_t>(*count);
-    } else if (option == "--noise") {
-      const auto v = number(value);
-      if (!v || !(*v >= 0.0)) return "--noise: \"" + value + "\" is not a standard deviation in nV (0 or more)";
-      a.noise = *v;
-      haveNoise = true;
-    } else if (option == "--seed") {
-      std::uint64_t seed = 0;
-      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
-      if (ec != std::errc() || end != value.data() + value.size()) {
-        return "--seed: \"" + value + "\" is not a whole number from 0 to 18446744073709551615";
-      }
-      a.seed = seed;
-      haveSeed = true;
-    } else if (option == "--format") {
-      if (value != "tsv" && value != "csv") return "--format: \"" + value + "\" is neither tsv nor csv";
-      a.csv = value == "csv";
-    } else {
-      return "unknown option \"" + option + "\"";
-    }
-  }
-  if (a.file.empty()) return std::string("no result file given");
-  if (!haveWater) return std::string("--water is missing");
-  if (!a.t2.empty()) {
-    if (!a.haveTimes) return std::string("--t2 needs --times (the times at which to give the decaying signal)");
-    if (a.t2.size() != a.layers.size()) {
-      return "--t2: " + std::to_string(a.t2.size()) + " values for " + std::to_string(a.layers.size()) +
-             " water layers (one each)";
-    }
-    for (std::size_t i = 0; i < a.t2.size(); ++i) a.layers[i].t2 = a.t2[i];
-  }
-  if (haveSeed && !haveNoise) return std::string("--seed needs --noise");
-  return std::nullopt;
+// "A,B,C" with every repetition of the option joined: "--water A --water B" is "--water A,B".
+std::string joined(const std::vector<std::string>& values) {
+  std::string text;
+  for (const std::string& v : values) text += (text.empty() ? "" : ",") + v;
+  return text;
 }
 
 }  // namespace
 
-int forwardCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  ForwardArguments a;
-  if (const auto problem = parse(args, a)) {
-    err << "kvo-compute forward: " << *problem
-        << "\nUsage: kvo-compute forward RESULT.mrm --water TOP:BOTTOM:CONTENT[,...] [--t2 T2[,...]]\n"
-           "       [--times FIRST:LAST:COUNT] [--noise SIGMA_NV] [--seed N] [--format tsv|csv]\n";
-    return kExitBadInput;
+std::optional<std::string> checkForwardArguments(const ForwardArguments& args, ForwardRequest& a) {
+  if (args.files.empty()) return std::string("no result file given");
+  if (args.files.size() > 1) return "a second result file \"" + args.files[1] + "\" (one is read)";
+  a.file = args.files[0];
+  if (args.water.empty()) return std::string("--water is missing");
+  const std::string water = joined(args.water);
+  for (const std::string_view layer : pieces(water, ',')) {
+    const auto parts = pieces(layer, ':');
+    const auto top = parts.size() == 3 ? number(parts[0]) : std::nullopt;
+    const auto bottom = parts.size() == 3 ? number(parts[1]) : std::nullopt;
+    const auto content = parts.size() == 3 ? number(parts[2]) : std::nullopt;
+    if (!top || !bottom || !content) {
+      return "--water: \"" + std::string(layer) + "\" is not TOP:BOTTOM:CONTENT (m, m, a fraction)";
+    }
+    a.layers.push_back({*top, *bottom, *content, 0.0});
   }
+  std::vector<double> t2;
+  if (!args.t2.empty()) {
+    const std::string t2Text = joined(args.t2);
+    for (const std::string_view t : pieces(t2Text, ',')) {
+      const auto v = number(t);
+      if (!v || !(*v > 0.0)) return "--t2: \"" + std::string(t) + "\" is not a positive number of seconds";
+      t2.push_back(*v);
+    }
+  }
+  if (!args.times.empty()) {
+    const std::string& value = args.times;
+    const auto parts = pieces(value, ':');
+    const auto first = parts.size() == 3 ? number(parts[0]) : std::nullopt;
+    const auto last = parts.size() == 3 ? number(parts[1]) : std::nullopt;
+    const auto count = parts.size() == 3 ? number(parts[2]) : std::nullopt;
+    if (!first || !last || !count || !(*first >= 0.0 && *last >= *first) || !(*count >= 1.0) ||
+        *count != std::trunc(*count) || *count > static_cast<double>(kLargestTimeCount) ||
+        (*count == 1.0 && *last != *first)) {
+      return "--times: \"" + value + "\" is not FIRST:LAST:COUNT (s, 0 <= FIRST <= LAST, COUNT 1 to " +
+             std::to_string(kLargestTimeCount) + ")";
+    }
+    a.haveTimes = true;
+    a.first = *first;
+    a.last = *last;
+    a.count = static_cast<std::size_t>(*count);
+  }
+  if (!args.noise.empty()) {
+    const auto v = number(args.noise);
+    if (!v || !(*v >= 0.0)) return "--noise: \"" + args.noise + "\" is not a standard deviation in nV (0 or more)";
+    a.noise = *v;
+  }
+  if (!args.seed.empty()) {
+    const std::string& value = args.seed;
+    std::uint64_t seed = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
+    if (ec != std::errc() || end != value.data() + value.size()) {
+      return "--seed: \"" + value + "\" is not a whole number from 0 to 18446744073709551615";
+    }
+    a.seed = seed;
+  }
+  if (!args.format.empty()) {
+    if (args.format != "tsv" && args.format != "csv") return "--format: \"" + args.format + "\" is neither tsv nor csv";
+    a.csv = args.format == "csv";
+  }
+  if (!t2.empty()) {
+    if (!a.haveTimes) return std::string("--t2 needs --times (the times at which to give the decaying signal)");
+    if (t2.size() != a.layers.size()) {
+      return "--t2: " + std::to_string(t2.size()) + " values for " + std::to_string(a.layers.size()) +
+             " water layers (one each)";
+    }
+    for (std::size_t i = 0; i < t2.size(); ++i) a.layers[i].t2 = t2[i];
+  }
+  if (!args.seed.empty() && args.noise.empty()) return std::string("--seed needs --noise");
+  return std::nullopt;
+}
+
+int forwardCommand(const ForwardRequest& a, std::ostream& out, std::ostream& err) {
   const core::KernelReadResult read = core::ReadKernelFile(a.file);
   if (!read.data) {
     err << "kvo-compute forward: " << read.message << "\n";

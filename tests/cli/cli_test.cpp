@@ -195,7 +195,8 @@ TEST_F(CliComputeTest, ComputesAParameterFileIntoItsResultFiles) {
   r = run({copy.string(), "--quiet", "--tolerance", "0.002"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_NE(r.out.find("Sampling: converged, tolerance 0.002, error estimate "), std::string::npos) << r.out;
-  r = run({copy.string(), "--quiet", "--sampling", "classic"});
+  // Options may come before the file as well as after it.
+  r = run({"--quiet", copy.string(), "--sampling", "classic"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_NE(r.out.find("Sampling: classic (no error estimate)"), std::string::npos) << r.out;
   EXPECT_EQ(lines(m_dir / "single.dat"), 101u);
@@ -247,7 +248,7 @@ TEST_F(CliComputeTest, ComputesAGeneratedGridOfModelsAsARunList) {
   ASSERT_EQ(grid.files.size(), 9u);
   const fs::path list = m_dir / "grid.mrl";
   ASSERT_TRUE(core::writeRunList(list, core::RunListFormat::User, {grid.files, 1, "c:"}).ok());
-  const CliRun r = run({"run-list", list.string(), "--quiet", "--sampling", "classic"});
+  const CliRun r = run({"run-list", "--quiet", list.string(), "--sampling", "classic"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   for (const std::string& model : grid.files) {
     EXPECT_EQ(lines(core::withLastThreeReplaced(model, "mrm")), 10108u) << model;
@@ -273,6 +274,18 @@ TEST(Cli, ArgumentsAndHelp) {
       {{"compute"}, kExitBadInput, "", "unknown command \"compute\""},
       {{"validate"}, kExitBadInput, "", "expected one parameter file, got 0"},
       {{"validate", "a", "b"}, kExitBadInput, "", "got 2"},
+      {{"validate", "--bogus", "a.nmc"}, kExitBadInput, "", "validate: unknown option \"--bogus\""},
+      // Each command's own help, through --help, -h or help COMMAND.
+      {{"run-list", "--help"}, kExitOk, "Usage: kvo-compute run-list FILE", ""},
+      {{"forward", "-h"}, kExitOk, "--seed N ", ""},
+      {{"help", "field"}, kExitOk, "--loop TYPE:SIZE[:SEPARATION]", ""},
+      {{"help", "fields"}, kExitBadInput, "", "\"fields\" is not a command"},
+      // An option followed by another option has no value (it is not "--quiet").
+      {{"a.nmc", "--sampling", "--quiet"}, kExitBadInput, "", "option --sampling needs a value"},
+      {{"--threads", "2", "run-list", "list.mrl"}, kExitBadInput, "", "--threads comes before the command run-list"},
+      {{"a.nmc", "validate", "b.nmc"}, kExitBadInput, "", "\"a.nmc\" comes before the command validate"},
+      {{"field", "--frequency", "2000", "extra"}, kExitBadInput, "", "unexpected argument \"extra\""},
+      {{"-q", "--quiet=perhaps", "a.nmc"}, kExitBadInput, "", "--quiet"},
   };
   for (const auto& c : cases) {
     const CliRun r = run(c.args);
@@ -280,6 +293,45 @@ TEST(Cli, ArgumentsAndHelp) {
     EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
   }
+}
+
+// The help describes every option of every command, in the whole text and in
+// the command's own, within 79 columns.
+TEST(Cli, HelpDescribesEveryOption) {
+  const struct {
+    const char* command;
+    std::vector<std::string> options;
+  } cases[] = {
+      {"", {"-o RESULT.mrm", "--sampling classic|converged", "--tolerance T", "--threads N", "-q, --quiet"}},
+      {"run-list", {"--sampling classic|converged", "--tolerance T", "--threads N", "-q, --quiet"}},
+      {"field", {"--frequency HZ", "--layers BOTTOM:RES[,BOTTOM:RES...]", "--loop TYPE:SIZE[:SEPARATION]"}},
+      {"forward",
+       {"--water TOP:BOTTOM:CONTENT[,...]", "--t2 T2[,...]", "--times FIRST:LAST:COUNT", "--noise SIGMA_NV",
+        "--seed N", "--format tsv|csv"}},
+  };
+  const CliRun whole = run({"--help"});
+  ASSERT_EQ(whole.code, kExitOk);
+  for (const auto& c : cases) {
+    const CliRun own = *c.command ? run({c.command, "--help"}) : whole;
+    ASSERT_EQ(own.code, kExitOk) << c.command;
+    for (const std::string& option : c.options) {
+      for (const std::string& text : {whole.out, own.out}) {
+        // The option's description starts in column 22, on its line or the next.
+        std::size_t lineStart = text.find("\n    " + option);  // under a command in the whole text
+        if (lineStart == std::string::npos) lineStart = text.find("\n  " + option);
+        ASSERT_NE(lineStart, std::string::npos) << c.command << ": " << option;
+        const std::size_t at = text.find(option, ++lineStart) - 2;
+        std::istringstream rest(text.substr(lineStart));
+        std::string line;
+        std::getline(rest, line);
+        if (at - lineStart + 2 + option.size() + 2 > 22) std::getline(rest, line);
+        ASSERT_GT(line.size(), 22u) << option;
+        EXPECT_TRUE(line[21] == ' ' && line[22] != ' ') << option << ": " << line;
+      }
+    }
+  }
+  std::istringstream lines(whole.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
 }
 
 // A kernel K(q, z) = (q + z, -z) nV/m written as a matrix file.
@@ -330,6 +382,9 @@ TEST_F(CliForwardTest, PrintsTheResponseOfAWaterModel) {
   std::vector<std::string> other = cube;
   other.insert(other.end(), {"--seed", "7"});
   EXPECT_NE(run(other).out, a.out);
+  // A repeated list option adds to the list.
+  const CliRun twice = run({"forward", m_file.string(), "--water", "2:6:0.25", "--water", "10:20:0.1"});
+  EXPECT_EQ(twice.out, run({"forward", m_file.string(), "--water", "2:6:0.25,10:20:0.1"}).out);
 }
 
 TEST_F(CliForwardTest, BadArgumentsAreNamedAndExitTwo) {
