@@ -28,6 +28,7 @@
 #include "app/tf_settings.h"
 #include "app/tf_splash.h"
 #include "app/up_down.h"
+#include "kernel/tf_kernel.h"
 #include "loops/loop_map_chart.h"
 #include "loops/loop_map_view.h"
 #include "loops/tf_loops.h"
@@ -53,6 +54,15 @@ QTableWidgetItem* cell(const std::string& text, bool editable) {
   if (!editable) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
   return item;
 }
+
+// Calls `f` when the scope ends, whichever way it ends.
+template <class F>
+struct AtScopeEnd {
+  F f;
+  ~AtScopeEnd() { f(); }
+};
+template <class F>
+AtScopeEnd(F) -> AtScopeEnd<F>;
 
 void showFileName(QLineEdit* edit, const std::string& name) {
   edit->setText(q(name));
@@ -185,14 +195,17 @@ void TFKVOComput::buildWindow() {
   BRun = named(new QPushButton(QStringLiteral("Run"), central), "BRun");
   BHelp = named(new QPushButton(QStringLiteral("Help"), central), "BHelp");
   BSettings = named(new QPushButton(QStringLiteral("Settings"), central), "BSettings");
+  BKernel = named(new QPushButton(QStringLiteral("Kernel"), central), "BKernel");
+  BKernel->setEnabled(false);
   int column = 0;
-  for (QPushButton* b : {BLoops, BSave, BLoad, BRun, BHelp, BSettings}) commands->addWidget(b, 0, column++);
+  for (QPushButton* b : {BLoops, BSave, BLoad, BRun, BHelp, BSettings, BKernel}) commands->addWidget(b, 0, column++);
   connect(BLoops, &QPushButton::clicked, this, &TFKVOComput::BLoopsClick);
   connect(BSave, &QPushButton::clicked, this, &TFKVOComput::BSaveClick);
   connect(BLoad, &QPushButton::clicked, this, &TFKVOComput::BLoadClick);
   connect(BRun, &QPushButton::clicked, this, &TFKVOComput::BRunClick);
   connect(BHelp, &QPushButton::clicked, this, &TFKVOComput::BHelpClick);
   connect(BSettings, &QPushButton::clicked, this, &TFKVOComput::BSettingsClick);
+  connect(BKernel, &QPushButton::clicked, this, &TFKVOComput::BKernelClick);
   showSamplingHint();
   connect(CBRunList, &QCheckBox::toggled, BRunListSet, &QPushButton::setEnabled);
   connect(BRunListSet, &QPushButton::clicked, this, &TFKVOComput::BRunListSetClick);
@@ -271,6 +284,7 @@ void TFKVOComput::startUp() {
     startupMessage = read.message;
   }
   showParameters();
+  updateKernelButton();
   // The map shows the loaded loops at once, also when the loop dialog that
   // follows is cancelled.
   core::buildLoopOutline(m_context.outline, core::kTxOutlineIndex, m_context.parameters.tx);
@@ -475,6 +489,7 @@ std::optional<std::string> TFKVOComput::chooseFileToWrite(const QString& caption
 }
 
 void TFKVOComput::BSaveClick() {
+  const AtScopeEnd recheck{[this] { updateKernelButton(); }};
   if (!collectParameters()) return;
   const auto file = chooseFileToWrite(QStringLiteral("Save parameters"), kParameterFilter, QStringLiteral("nmc"));
   if (!file || !writeParameterFiles(*file)) return;
@@ -482,6 +497,7 @@ void TFKVOComput::BSaveClick() {
 }
 
 void TFKVOComput::BLoadClick() {
+  const AtScopeEnd recheck{[this] { updateKernelButton(); }};
   const auto [headerFirst, second] = readWorkingHeader();
   const QString chosen = m_options.files.open(this, QStringLiteral("Load parameters"), folderFor(headerFirst),
                                               kParameterFilter, QStringLiteral("nmc"));
@@ -505,10 +521,13 @@ void TFKVOComput::BLoadClick() {
                                m_context.StartupFolder, m_context.parameters);
   if (!written.ok()) showError(m_context, written.message, this);
   showFileName(ELoaded, file);
+  updateKernelButton();
   BLoopsClick();
 }
 
 void TFKVOComput::BRunClick() {
+  // After a run (a single one or a run list) the result may exist now.
+  const AtScopeEnd recheck{[this] { updateKernelButton(); }};
   if (!CBRunList->isChecked()) {
     const auto file = chooseFileToWrite(QStringLiteral("Result file"), kMatrixFilter, QStringLiteral("mrm"));
     if (!file) return;
@@ -572,6 +591,38 @@ void TFKVOComput::BSettingsClick() {
   m_context.sampling = dialog.settings();
   showSamplingHint();
   if (auto message = saveSamplingSettings(m_context.sampling)) showError(m_context, *message, this);
+}
+
+std::string TFKVOComput::kernelFileName() const {
+  const std::string& current = m_context.CurrentParameterFile;
+  if (current.empty() || current == core::kNoFileName) return {};
+  return core::withLastThreeReplaced(current, "mrm");
+}
+
+void TFKVOComput::updateKernelButton() {
+  const std::string file = kernelFileName();
+  std::error_code error;
+  const bool present = !file.empty() && std::filesystem::is_regular_file(std::filesystem::path(file), error);
+  BKernel->setEnabled(present);
+  BKernel->setToolTip(present ? QStringLiteral("Show the kernel of ") + q(file)
+                              : QStringLiteral("No result file for the current parameter file yet: Run computes it"));
+}
+
+void TFKVOComput::BKernelClick() {
+  updateKernelButton();
+  if (!BKernel->isEnabled()) return;
+  auto* window = new TFKernel(m_context, this, m_options.files);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  if (!window->openFile(q(kernelFileName()))) {
+    delete window;
+    return;
+  }
+  window->show();
+}
+
+void TFKVOComput::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && BKernel != nullptr) updateKernelButton();
+  QMainWindow::changeEvent(event);
 }
 
 void TFKVOComput::showSamplingHint() {

@@ -66,6 +66,13 @@ class TFKVOComput : public QMainWindow {
   void BHelpClick();
   // The computation settings dialog on the context's sampling; OK stores and keeps them.
   void BSettingsClick();
+  // The kernel window on the result file of the current parameter file.
+  void BKernelClick();
+  // The result file ("*.mrm") of the current parameter file: its name with
+  // the last three characters replaced by "mrm", as Run names it.
+  std::string kernelFileName() const;
+  // Kernel is enabled exactly while that file exists.
+  void updateKernelButton();
   void BRunListSetClick();
   void UDLNumberClick();
   void LMaxDepthDblClick();
@@ -73,6 +80,9 @@ class TFKVOComput : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Coming back to the window re-checks the result file (another program may
+  // have written or removed it).
+  void changeEvent(QEvent* event) override;
 
  private:
   void buildWindow();
@@ -126,6 +136,7 @@ class TFKVOComput : public QMainWindow {
   QPushButton* BRun = nullptr;
   QPushButton* BHelp = nullptr;
   QPushButton* BSettings = nullptr;
+  QPushButton* BKernel = nullptr;
   QLineEdit* ESaved = nullptr;
   QLineEdit* ELoaded = nullptr;
   QLineEdit* EResult = nullptr;
