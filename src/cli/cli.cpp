@@ -120,17 +120,17 @@ class CommandLine {
     m_app.require_subcommand(0, 1);  // a second command's name is an argument of the first
     m_app.set_version_flag("--version", std::string(kProgram) + " " + KVO_VERSION);
     addComputeOptions(m_app, m_args.compute, true);
-    m_help->addCommand(&m_app, "FILE.nmc",
+    m_help->addCommand("Computing a parameter file", &m_app, "FILE.nmc",
                        "[-o RESULT.mrm] [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]");
 
     runList = m_app.add_subcommand("run-list", kRunListHelp);
     addComputeOptions(*runList, m_args.runList, false);
-    m_help->addCommand(runList, "run-list",
+    m_help->addCommand("Computing a run list", runList, "run-list",
                        "FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]");
 
     validate = m_app.add_subcommand("validate", kValidateHelp);
     validate->add_option("FILE", m_args.validateFiles);
-    m_help->addCommand(validate, "validate", "FILE.nmc");
+    m_help->addCommand("Checking a parameter file", validate, "validate", "FILE.nmc");
 
     field = m_app.add_subcommand("field", kFieldHelp);
     valueOption(*field, "--frequency", m_args.field.frequency, "HZ", "The frequency of the current (Hz).");
@@ -141,7 +141,7 @@ class CommandLine {
                 "The loop, its wire built as a computation builds it: TYPE 1 circular, 2 square, 3 eight, "
                 "4 eight square; SIZE in m (1 to 500), truncated to whole metres; SEPARATION between the parts "
                 "of an eight, m.");
-    m_help->addCommand(field, "field",
+    m_help->addCommand("The field of a loop", field, "field",
                        "--frequency HZ --layers BOTTOM:RES[,BOTTOM:RES...] --loop TYPE:SIZE[:SEPARATION]");
 
     forward = m_app.add_subcommand("forward", kForwardHelp);
@@ -160,14 +160,15 @@ class CommandLine {
                 "The noise's seed: the same noise for the same seed (default 1).");
     valueOption(*forward, "--format", m_args.forward.format, "tsv|csv",
                 "Tab-separated (tsv, the default) or comma-separated (csv).");
-    m_help->addCommand(forward, "forward",
+    m_help->addCommand("The signal of a water model", forward, "forward",
                        "RESULT.mrm --water TOP:BOTTOM:CONTENT[,...] [--t2 T2[,...]] [--times FIRST:LAST:COUNT] "
                        "[--noise SIGMA_NV] [--seed N] [--format tsv|csv]");
 
     help = m_app.add_subcommand("help", "Show this text, or one command's.");
     help->add_option("COMMAND", m_args.helpTopics);
-    m_help->addLine("help [COMMAND], --help, -h", "Show this text, or one command's.");
-    m_help->addLine("--version", "Show the program's version.");
+    m_help->addLine("Help", "help [COMMAND]", "Show this text, or one command's (as COMMAND --help does).");
+    m_help->addLine("Help", "--help, -h", "Show this text.");
+    m_help->addLine("Help", "--version", "Show the program's version.");
   }
   CommandLine(const CommandLine&) = delete;
   CommandLine& operator=(const CommandLine&) = delete;

@@ -118,12 +118,12 @@ std::vector<const CLI::Option*> namedOptions(const CLI::App* command) {
 HelpFormatter::HelpFormatter(std::string program, std::string summary, std::string footer)
     : m_program(std::move(program)), m_summary(std::move(summary)), m_footer(std::move(footer)) {}
 
-void HelpFormatter::addCommand(const CLI::App* command, std::string name, std::string arguments) {
-  m_entries.push_back({command, std::move(name), std::move(arguments), {}});
+void HelpFormatter::addCommand(std::string title, const CLI::App* command, std::string name, std::string arguments) {
+  m_entries.push_back({std::move(title), command, std::move(name), std::move(arguments), {}});
 }
 
-void HelpFormatter::addLine(std::string name, std::string description) {
-  m_entries.push_back({nullptr, std::move(name), {}, std::move(description)});
+void HelpFormatter::addLine(std::string title, std::string name, std::string description) {
+  m_entries.push_back({std::move(title), nullptr, std::move(name), {}, std::move(description)});
 }
 
 const HelpFormatter::Entry* HelpFormatter::find(const CLI::App* command) const {
@@ -164,21 +164,23 @@ std::string HelpFormatter::commandText(const Entry& entry) const {
 std::string HelpFormatter::wholeText() const {
   std::string out = "Usage: " + m_program + " COMMAND [ARGUMENTS]\n\n";
   appendWrapped(out, m_summary, 0);
-  out += "\n\nCommands:\n";
+  out += "\n";
   // An option a previous command explained already is named only.
   std::vector<std::pair<std::string, std::string>> explained;
+  const std::string* title = nullptr;
   for (const Entry& entry : m_entries) {
+    if (!title || *title != entry.title) out += "\n" + entry.title + ":\n";
+    title = &entry.title;
     if (!entry.command) {
-      appendItem(out, entry.name, 2, entry.description);
+      appendItem(out, m_program + " " + entry.name, 2, entry.description);
       continue;
     }
     out += "  ";
-    const std::size_t start = out.size();
-    appendSynopsis(out, entry.name, entry.arguments);
-    if (out.find('\n', start) != std::string::npos || currentColumn(out) + 2 > kDescriptionColumn) out += '\n';
-    out.append(kDescriptionColumn - currentColumn(out), ' ');
-    appendWrapped(out, entry.command->get_description(), kDescriptionColumn);
-    out += '\n';
+    appendSynopsis(out, m_program + " " + entry.name, entry.arguments);
+    out += "\n\n  ";
+    appendWrapped(out, entry.command->get_description(), 2);
+    out += "\n";
+    if (!namedOptions(entry.command).empty()) out += "\n";
     std::string asAbove;
     for (const CLI::Option* o : namedOptions(entry.command)) {
       std::pair<std::string, std::string> item{optionLabel(o), o->get_description()};
@@ -186,12 +188,12 @@ std::string HelpFormatter::wholeText() const {
         asAbove += (asAbove.empty() ? "" : ", ") + o->get_name();
         continue;
       }
-      appendItem(out, item.first, 4, item.second);
+      appendItem(out, item.first, 2, item.second);
       explained.push_back(std::move(item));
     }
     if (!asAbove.empty()) {
-      out += "    ";
-      appendWrapped(out, asAbove + ": as above.", 4);
+      out += "  ";
+      appendWrapped(out, asAbove + ": as above.", 2);
       out += '\n';
     }
   }
