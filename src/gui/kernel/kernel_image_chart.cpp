@@ -25,6 +25,9 @@ KernelImageChart::KernelImageChart() {
   m_colourAxis = new QColorAxis;
   m_colourAxis->setTickCount(6);
   m_colourAxis->setSize(14);
+  // The colour bar has its own frame; the axis line adds nothing but a stray
+  // point at the chart's corner (Qt 6.4).
+  m_colourAxis->setLineVisible(false);
   addAxis(m_colourAxis, Qt::AlignRight);
   replaceAxis(Qt::Horizontal, false);
   replaceAxis(Qt::Vertical, false);

@@ -254,8 +254,10 @@ void TFKernel::showKernel() {
   redrawProfiles();
   // A first model: a layer of 30 % water over the upper half of the depths.
   const double middle = k.depths[k.depths.size() / 2];
-  auto text = [](double v) { return QString::number(v, 'g', 6); };
-  setModelRows({{text(k.depths.front()), text(middle), QStringLiteral("0.3"), QString()}});
+  const QString bottom = QString::number(middle, 'g', 3);
+  setModelRows({{QString::number(k.depths.front(), 'g', 6),
+                 bottom.toDouble() > k.depths.back() ? QString::number(middle, 'g', 6) : bottom, QStringLiteral("0.3"),
+                 QString()}});
 }
 
 void TFKernel::showSignal() {
