@@ -61,6 +61,12 @@ constexpr const char* kForwardHelp =
     "and amplitude (nV) and phase (degrees). Tab-separated with a header line, or comma-separated with "
     "--format csv.";
 
+constexpr const char* kExportHelp =
+    "A kernel archive (NAME.npz, written beside every NAME.mrm) in another tool's format: mrsk, a MATLAB "
+    "file with the struct kdata (K: pulse moments x layers, complex, V per unit water content of each "
+    "layer; model.z: the layers' lower boundaries, m; measure.pm_vec: pulse moments, A s), or csv, a "
+    "plain table of the same layer kernel.";
+
 // Every argument of every command, as typed; one parse fills them.
 struct Arguments {
   ComputeArguments compute;  // the top-level form, FILE.nmc
@@ -68,6 +74,7 @@ struct Arguments {
   std::vector<std::string> validateFiles;
   FieldArguments field;
   ForwardArguments forward;
+  ExportArguments exporting;
   std::vector<std::string> helpTopics;
 };
 
@@ -164,6 +171,14 @@ class CommandLine {
                        "RESULT.mrm --water TOP:BOTTOM:CONTENT[,...] [--t2 T2[,...]] [--times FIRST:LAST:COUNT] "
                        "[--noise SIGMA_NV] [--seed N] [--format tsv|csv]");
 
+    exporting = m_app.add_subcommand("export", kExportHelp);
+    exporting->add_option("ARCHIVE", m_args.exporting.files);
+    valueOption(*exporting, "--format", m_args.exporting.format, "mrsk|csv",
+                "mrsk (a MATLAB file, as MATLAB inversion tool chains read kernels) or csv.");
+    valueOption(*exporting, "-o", m_args.exporting.output, "OUTPUT",
+                "The file to write (default: the archive's name with .mat or .csv).");
+    m_help->addCommand("A kernel for other tools", exporting, "export", "NAME.npz --format mrsk|csv [-o OUTPUT]");
+
     help = m_app.add_subcommand("help", "Show this text, or one command's.");
     help->add_option("COMMAND", m_args.helpTopics);
     m_help->addLine("Help", "help [COMMAND]", "Show this text, or one command's (as COMMAND --help does).");
@@ -193,6 +208,7 @@ class CommandLine {
   CLI::App* validate = nullptr;
   CLI::App* field = nullptr;
   CLI::App* forward = nullptr;
+  CLI::App* exporting = nullptr;
   CLI::App* help = nullptr;
 
  private:
@@ -353,6 +369,11 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     ForwardRequest request;
     if (const auto problem = checkForwardArguments(a.forward, request)) return badArguments(*problem);
     return forwardCommand(request, out, err);
+  }
+  if (command == line.exporting) {
+    ExportRequest request;
+    if (const auto problem = checkExportArguments(a.exporting, request)) return badArguments(*problem);
+    return exportCommand(request, out, err);
   }
   ComputeRequest request;
   if (const auto problem = checkComputeArguments(topLevel ? a.compute : a.runList, request)) {

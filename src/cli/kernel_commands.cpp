@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "compute/result_files.h"
 #include "kernel/forward_model.h"
+#include "kernel/kernel_export.h"
 #include "kernel/kernel_file.h"
 #include "model/number_text.h"
 
@@ -150,6 +151,42 @@ int forwardCommand(const ForwardRequest& a, std::ostream& out, std::ostream& err
           << core::formatFixed(core::kernelPhaseDegrees(v.real(), v.imag()), 0, 2) << "\n";
     }
   }
+  return kExitOk;
+}
+
+std::optional<std::string> checkExportArguments(const ExportArguments& a, ExportRequest& r) {
+  if (a.files.size() != 1) {
+    return a.files.empty() ? std::string("no kernel archive given (NAME.npz, written beside NAME.mrm)")
+                           : "a second file \"" + a.files[1] + "\" (one archive is exported)";
+  }
+  if (a.format != "mrsk" && a.format != "csv") {
+    return a.format.empty() ? std::string("--format is missing (mrsk or csv)")
+                            : "--format: \"" + a.format + "\" is neither mrsk nor csv";
+  }
+  r.archive = a.files.front();
+  r.mrsk = a.format == "mrsk";
+  if (!a.output.empty()) {
+    r.output = a.output;
+  } else {
+    const std::size_t dot = r.archive.rfind('.');
+    const std::size_t slash = r.archive.find_last_of('/');
+    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? r.archive.substr(0, dot)
+                                 : r.archive;
+    r.output = stem + (r.mrsk ? ".mat" : ".csv");
+  }
+  if (r.output == r.archive) return "-o: \"" + r.output + "\" is the archive itself";
+  return std::nullopt;
+}
+
+int exportCommand(const ExportRequest& r, std::ostream& out, std::ostream& err) {
+  const auto problem = core::ExportKernelArchive(r.archive, r.output,
+                                                 r.mrsk ? core::KernelExportFormat::Mrsk : core::KernelExportFormat::Csv);
+  if (problem) {
+    err << "kvo-compute export: " << *problem << "\n";
+    return problem->rfind("Could not write", 0) == 0 ? kExitFailed : kExitBadInput;
+  }
+  out << "wrote " << r.output << "\n";
   return kExitOk;
 }
 

@@ -43,4 +43,20 @@ std::optional<std::string> checkForwardArguments(const ForwardArguments& args, F
 //     [--times FIRST:LAST:COUNT] [--noise SIGMA_NV] [--seed N] [--format tsv|csv]
 int forwardCommand(const ForwardRequest& request, std::ostream& out, std::ostream& err);
 
+// The arguments of export as typed, and checked.
+struct ExportArguments {
+  std::vector<std::string> files;
+  std::string format;
+  std::string output;
+};
+struct ExportRequest {
+  std::string archive;
+  std::string output;
+  bool mrsk = true;
+};
+std::optional<std::string> checkExportArguments(const ExportArguments& args, ExportRequest& request);
+
+// kvo-compute export NAME.npz --format mrsk|csv [-o OUTPUT]
+int exportCommand(const ExportRequest& request, std::ostream& out, std::ostream& err);
+
 }  // namespace kvo::cli

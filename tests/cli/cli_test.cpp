@@ -416,5 +416,26 @@ TEST_F(CliForwardTest, BadArgumentsAreNamedAndExitTwo) {
   }
 }
 
+TEST(CliExport, RefusalsNameWhatIsWrong) {
+  const std::string missing = (fs::temp_directory_path() / "kvo_cli_export_missing.npz").string();
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* message;
+  } cases[] = {
+      {{"export"}, kExitBadInput, "no kernel archive given"},
+      {{"export", "a.npz", "b.npz", "--format", "csv"}, kExitBadInput, "a second file \"b.npz\""},
+      {{"export", "a.npz"}, kExitBadInput, "--format is missing"},
+      {{"export", "a.npz", "--format", "xls"}, kExitBadInput, "neither mrsk nor csv"},
+      {{"export", "a.npz", "--format", "csv", "-o", "a.npz"}, kExitBadInput, "the archive itself"},
+      {{"export", missing, "--format", "mrsk"}, kExitBadInput, "kvo_cli_export_missing.npz: not a readable NumPy archive"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.code, c.code) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace kvo::cli

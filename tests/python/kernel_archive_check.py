@@ -2,7 +2,7 @@
 """The kernel archive read by numpy itself: every key with its shape and
 dtype, the layer kernel against the depth integral of the nodes, the nodes
 against the matrix file's integers, and `kernel @ w` against
-`kvo-compute forward`. Usage: kernel_archive_check.py KVO_COMPUTE EXAMPLE.nmc"""
+`kvo-compute forward`; its MATLAB export read by scipy, and its table. Usage: kernel_archive_check.py KVO_COMPUTE EXAMPLE.nmc"""
 import os
 import subprocess
 import sys
@@ -65,6 +65,19 @@ def main():
         assert np.allclose(rows[:, 1], signal.real, rtol=0, atol=1e-4 + 1e-9 * np.abs(signal).max())
         assert np.allclose(rows[:, 2], signal.imag, rtol=0, atol=1e-4 + 1e-9 * np.abs(signal).max())
         assert np.allclose(rows[:, 3], np.abs(signal), rtol=0, atol=1e-4 + 1e-9 * np.abs(signal).max())
+        # The MATLAB export as scipy reads it, and the table.
+        subprocess.run([kvo, "export", os.path.join(tmp, "k.npz"), "--format", "mrsk"], check=True, capture_output=True)
+        import scipy.io
+        kdata = scipy.io.loadmat(os.path.join(tmp, "k.mat"), struct_as_record=False, squeeze_me=True)["kdata"]
+        assert np.array_equal(kdata.K, a["kernel"])
+        assert np.array_equal(kdata.model.z, a["zVector"][1:])
+        assert np.array_equal(kdata.measure.pm_vec, a["pulseMoments"])
+        csv = os.path.join(tmp, "k.csv")
+        subprocess.run([kvo, "export", os.path.join(tmp, "k.npz"), "--format", "csv", "-o", csv], check=True,
+                       capture_output=True)
+        table = np.loadtxt(csv, delimiter=",", skiprows=1)
+        assert np.array_equal(table[:, 0], a["pulseMoments"])
+        assert np.array_equal(table[:, 1::2] + 1j * table[:, 2::2], a["kernel"])
     print("kernel archive: 1 passed, 0 failed")
 
 
