@@ -10,23 +10,14 @@
 #include <string_view>
 
 #include "cli.h"
+#include "text_pieces.h"
 #include "model/number_text.h"
 #include "numerics/layered_field.h"
+#include "numerics/loop_field.h"
 #include "numerics/loop_wire.h"
 
 namespace kvo::cli {
 namespace {
-
-// Splits `text` at `separator`.
-std::vector<std::string> split(std::string_view text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t pos; (pos = text.find(separator, start)) != std::string_view::npos; start = pos + 1) {
-    parts.emplace_back(text.substr(start, pos - start));
-  }
-  parts.emplace_back(text.substr(start));
-  return parts;
-}
 
 std::string scientific9(double value) {
   std::array<char, 64> buf{};
@@ -45,12 +36,12 @@ std::optional<std::string> checkFieldArguments(const FieldArguments& args, Field
 
   if (args.layers.empty()) return std::string("--layers is missing");
   for (const std::string& value : args.layers) {
-    for (const std::string& pair : split(value, ',')) {
-      const auto parts = split(pair, ':');
+    for (const std::string_view pair : pieces(value, ',')) {
+      const auto parts = pieces(pair, ':');
       const auto bottom = parts.size() == 2 ? core::parseFieldNumber(parts[0]) : std::nullopt;
       const auto resistivity = parts.size() == 2 ? core::parseFieldNumber(parts[1]) : std::nullopt;
       if (!bottom || !resistivity || !(*resistivity > 0)) {
-        return "--layers: \"" + pair + "\" is not BOTTOM:RESISTIVITY (m and a positive ohm-m)";
+        return "--layers: \"" + std::string(pair) + "\" is not BOTTOM:RESISTIVITY (m and a positive ohm-m)";
       }
       a.bottoms.push_back(*bottom);
       a.resistivities.push_back(*resistivity);
@@ -60,7 +51,7 @@ std::optional<std::string> checkFieldArguments(const FieldArguments& args, Field
 
   if (args.loop.empty()) return std::string("--loop is missing");
   const std::string& value = args.loop;
-  const auto parts = split(value, ':');
+  const auto parts = pieces(value, ':');
   const auto type = parts.size() >= 2 ? core::parseFieldNumber(parts[0]) : std::nullopt;
   const auto size = parts.size() >= 2 ? core::parseFieldNumber(parts[1]) : std::nullopt;
   const auto separation = parts.size() == 3 ? core::parseFieldNumber(parts[2]) : std::optional<double>(0.0);
@@ -82,7 +73,8 @@ int fieldCommand(const FieldRequest& a, std::istream& in, std::ostream& out, std
     return kExitBadInput;
   }
   // Read every point first: a bad line is refused before anything is written.
-  std::vector<core::SpaceVector> points;
+  core::LoopFieldRequest request{a.frequency, a.bottoms, a.resistivities, a.type, a.size, a.separation, {}};
+  std::vector<core::SpaceVector>& points = request.points;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
     std::istringstream fields(line);
@@ -103,29 +95,10 @@ int fieldCommand(const FieldRequest& a, std::istream& in, std::ostream& out, std
     }
     points.push_back(p);
   }
-  const int layers = static_cast<int>(a.bottoms.size());
-  const int segments = wire.segmentCount;
-  // As many points per call as the component's block holds.
-  const int perCall = std::min<int>((static_cast<int>(core::kFieldBlockFloats) - 1) / 6,
-                                    (static_cast<int>(core::kFieldBlockFloats) - 6 - 2 * layers - 3 * (segments + 1)) / 3);
-  std::vector<core::SpaceVector> re(points.size()), im(points.size());
-  for (std::size_t first = 0; first < points.size(); first += static_cast<std::size_t>(perCall)) {
-    const std::size_t count = std::min(points.size() - first, static_cast<std::size_t>(perCall));
-    core::LayeredFieldRequest request;
-    request.segmentCount = segments;
-    request.frequency = a.frequency;
-    request.wire = std::span<const core::SpaceVector>(wire.vertices.data(), static_cast<std::size_t>(segments) + 1);
-    request.layerCount = layers;
-    request.resistivities = a.resistivities;
-    request.bottoms = a.bottoms;
-    request.pointCount = static_cast<int>(count);
-    request.points = std::span<const core::SpaceVector>(points).subspan(first, count);
-    if (core::ComputeLayeredField(request, std::span(re).subspan(first, count),
-                                  std::span(im).subspan(first, count)) != 0) {
-      err << "kvo-compute field: the field computation failed for the points of lines "
-          << first + 1 << " to " << first + count << "\n";
-      return kExitFailed;
-    }
+  std::vector<core::SpaceVector> re, im;
+  if (const auto problem = core::ComputeLoopField(request, re, im)) {
+    err << "kvo-compute field: " << *problem << "\n";
+    return kExitFailed;
   }
   for (std::size_t i = 0; i < points.size(); ++i) {
     std::string row;

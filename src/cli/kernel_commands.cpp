@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli.h"
+#include "text_pieces.h"
 #include "compute/result_files.h"
 #include "kernel/forward_model.h"
 #include "kernel/kernel_export.h"
@@ -18,16 +19,6 @@ namespace kvo::cli {
 namespace {
 
 constexpr std::size_t kLargestTimeCount = 100000;
-
-std::vector<std::string_view> pieces(std::string_view text, char separator) {
-  std::vector<std::string_view> out;
-  std::size_t start = 0;
-  for (std::size_t pos; (pos = text.find(separator, start)) != std::string_view::npos; start = pos + 1) {
-    out.push_back(text.substr(start, pos - start));
-  }
-  out.push_back(text.substr(start));
-  return out;
-}
 
 std::optional<double> number(std::string_view text) {
   const auto v = core::parseFieldNumber(text);
