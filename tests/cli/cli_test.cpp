@@ -308,6 +308,7 @@ TEST(Cli, HelpDescribesEveryOption) {
       {"forward",
        {"--water TOP:BOTTOM:CONTENT[,...]", "--t2 T2[,...]", "--times FIRST:LAST:COUNT", "--noise SIGMA_NV",
         "--seed N", "--format tsv|csv"}},
+      {"export", {"--format mrsk|csv", "-o OUTPUT"}},
   };
   const CliRun whole = run({"--help"});
   ASSERT_EQ(whole.code, kExitOk);
