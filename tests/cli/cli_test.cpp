@@ -48,8 +48,10 @@ TEST(Cli, EveryBundledExampleValidates) {
 class CliFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_file = fs::temp_directory_path() /
-             (std::string("kvo_cli_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".nmc");
+    // The process id keeps two builds' runs of the suite apart.
+    m_file = fs::temp_directory_path() / (std::string("kvo_cli_") +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                                          std::to_string(::getpid()) + ".nmc");
   }
   void TearDown() override { fs::remove(m_file); }
   fs::path m_file;
@@ -162,8 +164,9 @@ TEST(CliField, BadInputNamesWhatIsWrong) {
 class CliComputeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            (std::string("kvo_cli_compute_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_dir = fs::temp_directory_path() / (std::string("kvo_cli_compute_") +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                                         std::to_string(::getpid()));
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
   }
