@@ -30,6 +30,8 @@ printf 'field\n--frequency\n2000\n--layers\n0.02:1e8,0:30\n--loop\n1:100' > "$co
 printf '0 0 1\n10 5 20\n' > "$corpus/field_points/points"
 printf 'forward\nx.mrm\n--water\n1:5:0.2,10:20:0.1\n--t2\n0.1,0.2\n--times\n0:0.2:5\n--noise\n3\n--seed\n7\n--format\ncsv' \
   > "$corpus/cli_arguments/forward"
+printf 'export\nx.npz\n--format\nmrsk\n-o\ny.mat' > "$corpus/cli_arguments/export"
+printf 'run-list\n--threads\n2\n--help' > "$corpus/cli_arguments/help"
 # A matrix file and a signal file in the layouts the program writes.
 awk 'BEGIN { print " -60    1   100.00  2000.00 "; print "  0.0200  100000000.00 ";
   for (i = 0; i < 6; i++) print "  0.0000          0.00 ";
