@@ -4,7 +4,8 @@
 #   check_package.sh --build BUILD_DIR VERSION   (makes it from that build with CPack first)
 # Its contents (both programs, the manual pages, the desktop entry and icon),
 # the desktop entry (desktop-file-validate), lintian (no errors), and, as
-# root, an install with dpkg -i, "kvo-compute --version" from /usr/bin and a
+# root, an install with dpkg -i, "kvo-compute --version" from /usr/bin,
+# "import kvo" in Debian's python3 from the installed module, and a
 # purge, which leaves the machine as it was. When kvo is installed already
 # the install step is left out. Exit code 77: a tool is missing (skipped).
 set -euo pipefail
@@ -80,6 +81,10 @@ else
     answer=$(/usr/bin/kvo-compute --version) || true
     echo "/usr/bin/kvo-compute --version: $answer"
     [ "$answer" = "kvo-compute $version" ] || fail "/usr/bin/kvo-compute --version said \"$answer\""
+    # The module from the package, not from a build tree.
+    module=$(cd / && env -u PYTHONPATH /usr/bin/python3 -c "import kvo; print(kvo.__version__, kvo.__file__)" 2>&1) || true
+    echo "python3 -c \"import kvo\": $module"
+    [[ "$module" == "$version /usr/lib/python3/dist-packages/kvo."* ]] || fail "the installed module kvo: $module"
   else
     fail "dpkg -i failed"
   fi
