@@ -4,11 +4,10 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "kernel/kernel_archive.h"
 #include "model/number_text.h"
+#include "util/atomic_file.h"
 
 namespace kvo::core {
 namespace {
@@ -20,7 +19,7 @@ constexpr std::size_t kLayerRows = 7;
 constexpr std::size_t kMatrixLines = 1 + kLayerRows + kPulses + kPulses * kDepths;
 constexpr std::size_t kSignalLines = 1 + kPulses;
 // A file much larger than either is not one of them.
-constexpr std::uintmax_t kLargestFile = 16u << 20;
+constexpr std::size_t kLargestFile = 16u << 20;
 
 // The lines of a text, without their line ends (LF or CR LF); blank lines
 // at the end are dropped.
@@ -125,16 +124,10 @@ bool endsWith(const std::string& text, std::string_view tail) {
 }
 
 std::optional<std::string> readText(const std::string& path, std::string& text) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
-  if (ec) return path + ": cannot be read (" + ec.message() + ")";
-  if (size > kLargestFile) return path + ": " + std::to_string(size) + " bytes, too large for a result file";
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot be opened";
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return path + ": could not be read to its end";
-  text = buffer.str();
+  std::string why;
+  auto content = readSmallFile(path, kLargestFile, why);
+  if (!content) return path + ": cannot be read (" + why + ")";
+  text = std::move(*content);
   return std::nullopt;
 }
 

@@ -15,6 +15,7 @@
 #include "kernel/tf_kernel.h"
 #include "model/parameter_file.h"
 #include "support/modal_watcher.h"
+#include "support/scratch_folder.h"
 
 namespace kvo::gui {
 namespace {
@@ -25,10 +26,7 @@ using test::ModalWatcher;
 class KernelStartTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            (std::string("kvo_gui_kernel_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
+    m_dir = test::freshTestFolder("kvo_gui_kernel_");
   }
   void TearDown() override {
     m_window.reset();

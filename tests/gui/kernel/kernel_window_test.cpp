@@ -29,6 +29,7 @@
 #include "kernel/tf_kernel.h"
 #include "model/number_text.h"
 #include "support/modal_watcher.h"
+#include "support/scratch_folder.h"
 
 namespace kvo::gui {
 namespace {
@@ -53,10 +54,7 @@ double number(const std::string& text) { return std::stod(text); }
 class KernelWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            (std::string("kvo_gui_kernel_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
+    m_dir = test::freshTestFolder("kvo_gui_kernel_");
   }
   void TearDown() override {
     m_window.reset();
