@@ -5,9 +5,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <random>
+
+#include "util/atomic_file.h"
 
 namespace kvo::core {
 namespace {
@@ -243,25 +243,25 @@ std::optional<NpyArray> DecodeNpy(const std::string& bytes, std::string& message
   return a;
 }
 
+// The archive is made in memory and written like every other result file
+// (util/atomic_file.h).
 std::optional<std::string> WriteNpz(const std::string& path, const std::vector<NpzEntry>& entries) {
-  namespace fs = std::filesystem;
-  std::random_device device;
-  const fs::path target(path);
-  const fs::path temporary = target.parent_path() / (target.filename().string() + ".tmp" + std::to_string(device()));
   const auto fail = [&](const std::string& why) {
-    std::error_code ec;
-    fs::remove(temporary, ec);
     return std::optional<std::string>("Could not write kernel archive " + path + ": " + why);
   };
-  int error = 0;
-  zip_t* zip = zip_open(temporary.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &error);
+  zip_t* zip = memory ? zip_open_from_source(memory, ZIP_TRUNCATE, &error) : nullptr;
   if (zip == nullptr) {
-    zip_error_t e;
-    zip_error_init_with_code(&e, error);
-    const std::string why = zip_error_strerror(&e);
-    zip_error_fini(&e);
+    const std::string why = zip_error_strerror(&error);
+    if (memory) zip_source_free(memory);
+    zip_error_fini(&error);
     return fail(why);
   }
+  zip_error_fini(&error);
+  zip_source_keep(memory);  // read back after the archive is closed
+  const std::unique_ptr<zip_source_t, void (*)(zip_source_t*)> owner(memory, zip_source_free);
   // The buffers must live until the archive is closed.
   std::vector<std::string> buffers;
   buffers.reserve(entries.size());
@@ -282,9 +282,17 @@ std::optional<std::string> WriteNpz(const std::string& path, const std::vector<N
     zip_discard(zip);
     return fail(why);
   }
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) return fail(ec.message());
+  zip_stat_t stat;
+  zip_stat_init(&stat);
+  std::string bytes;
+  if (zip_source_stat(memory, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || zip_source_open(memory) != 0) {
+    return fail("the archive made in memory cannot be read back");
+  }
+  bytes.resize(stat.size);
+  const zip_int64_t read = zip_source_read(memory, bytes.data(), bytes.size());
+  zip_source_close(memory);
+  if (read < 0 || static_cast<zip_uint64_t>(read) != stat.size) return fail("the archive made in memory cannot be read back");
+  if (auto problem = writeFileAtomically(path, bytes)) return fail(*problem);
   return std::nullopt;
 }
 
