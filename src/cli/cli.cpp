@@ -41,9 +41,12 @@ constexpr const char* kComputeHelp =
 
 constexpr const char* kRunListHelp =
     "Compute a run list from its start entry: the run-list working file (KVO_Run_List.ncc) or a run-list "
-    "file (*.mrl). After each entry the list's start entry is rewritten, so an interrupted list resumes "
-    "where it stopped; Ctrl-C stops after the current depth and keeps the start on the entry that was "
-    "running. Entries whose file cannot be read or fails the checks are reported and skipped.";
+    "file (*.mrl). Each entry completed is recorded, with a hash of its parameter file, in the journal "
+    "LIST.journal beside the list; an entry the journal holds with the same file contents and sampling "
+    "is not computed again, a changed one is. After each entry the list's start entry is rewritten to "
+    "the first entry not yet done, so an interrupted list resumes there; Ctrl-C (or SIGTERM) stops after "
+    "the current depth and writes no half a result. Entries whose file cannot be read or fails the checks "
+    "are reported and skipped.";
 
 constexpr const char* kValidateHelp =
     "Read a parameter file and apply every check a run applies (frequency, inclination, maximum depth, "
@@ -132,8 +135,18 @@ class CommandLine {
 
     runList = m_app.add_subcommand("run-list", kRunListHelp);
     addComputeOptions(*runList, m_args.runList, false);
+    valueOption(*runList, "--shard", m_args.runList.shard, "I/N",
+                "Compute only entries I, I+N, I+2N, ... of the list (1-based): one task of a job array. "
+                "Shards may run at once on several machines over a shared folder.");
+    runList->add_flag("--sbatch", m_args.runList.sbatch,
+                      "Compute nothing: print a Slurm batch script that computes the list as a job array "
+                      "(sbatch SCRIPT), one --shard per array task.");
+    valueOption(*runList, "--shards", m_args.runList.shards, "N",
+                "Of --sbatch: the number of array tasks (default: one per entry not yet completed, at most "
+                "1000); --threads gives each task's cpus-per-task (default 1).");
     m_help->addCommand("Computing a run list", runList, "run-list",
-                       "FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]");
+                       "FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet] "
+                       "[--shard I/N | --sbatch [--shards N]]");
 
     validate = m_app.add_subcommand("validate", kValidateHelp);
     validate->add_option("FILE", m_args.validateFiles);
@@ -259,7 +272,8 @@ int validateCommand(const std::vector<std::string>& files, std::ostream& out, st
 
 }  // namespace
 
-// Ctrl-C asks a running computation to stop. The handler may only set a
+// Ctrl-C (SIGINT) or SIGTERM (kill, scancel, a batch system's time limit)
+// asks a running computation to stop. The handler may only set a
 // flag; a small thread turns the flag into a stop request.
 std::atomic<bool> g_interrupted{false};
 
@@ -270,6 +284,7 @@ class InterruptBridge {
   InterruptBridge() {
     g_interrupted.store(false);
     m_previous = std::signal(SIGINT, onInterrupt);
+    m_previousTerm = std::signal(SIGTERM, onInterrupt);
     m_watcher = std::jthread([this](std::stop_token done) {
       while (!done.stop_requested()) {
         if (g_interrupted.load()) {
@@ -284,6 +299,7 @@ class InterruptBridge {
     m_watcher.request_stop();
     m_watcher.join();
     std::signal(SIGINT, m_previous);
+    std::signal(SIGTERM, m_previousTerm);
   }
   InterruptBridge(const InterruptBridge&) = delete;
   InterruptBridge& operator=(const InterruptBridge&) = delete;
@@ -292,6 +308,7 @@ class InterruptBridge {
  private:
   std::stop_source m_stop;
   void (*m_previous)(int) = SIG_DFL;
+  void (*m_previousTerm)(int) = SIG_DFL;
   std::jthread m_watcher;
 };
 

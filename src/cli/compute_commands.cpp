@@ -145,7 +145,27 @@ std::optional<std::string> checkComputeArguments(const ComputeArguments& a, Comp
     }
     request.threads = static_cast<int>(*n);
   }
+  request.threadsGiven = !a.threads.empty();
   request.quiet = a.quiet;
+  if (!a.shard.empty()) {
+    std::string message;
+    request.shard = core::parseShard(a.shard, message);
+    if (!request.shard) return "--shard: " + message;
+  }
+  request.sbatch = a.sbatch;
+  if (!a.shards.empty()) {
+    const auto n = core::parseFieldNumber(a.shards);
+    if (!n || *n < 1 || *n > kMaxArrayTasks || *n != std::trunc(*n)) {
+      return "--shards: \"" + a.shards + "\" is not a number of array tasks (1 to " +
+             std::to_string(kMaxArrayTasks) + ")";
+    }
+    request.shards = static_cast<int>(*n);
+    if (!a.sbatch) return std::string("--shards is an option of --sbatch");
+  }
+  if (request.sbatch && request.shard) return std::string("--shard and --sbatch exclude each other");
+  if (request.sbatch && request.threadsGiven && request.threads == 0) {
+    return std::string("--threads: a batch script needs a number of threads from 1 (its cpus-per-task)");
+  }
   return std::nullopt;
 }
 
@@ -176,56 +196,170 @@ int computeCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err
   return code;
 }
 
-int runListCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err, std::stop_token stop) {
+core::RunListFormat runListFormat(const std::string& file) {
   // User lists (*.mrl) have no run-list file name in their first line.
-  const core::RunListFormat format = std::filesystem::path(a.file).extension() == ".mrl"
-                                         ? core::RunListFormat::User
-                                         : core::RunListFormat::Working;
-  bool anyProblem = false;
+  return std::filesystem::path(file).extension() == ".mrl" ? core::RunListFormat::User
+                                                           : core::RunListFormat::Working;
+}
+
+core::EntryStatus computeRunListEntry(const ComputeRequest& a, const std::string& file,
+                                      const core::SoundingParameters& params, std::stop_token stop,
+                                      std::ostream* out, std::ostream& err, std::string& message) {
+  TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), file);
+  core::ComputeOptions options;
+  options.threads = a.threads;
+  options.sampling = a.sampling;
+  options.tolerance = a.tolerance;
+  options.stop = stop;
+  options.progress = &progress;
+  options.workingFolder = std::filesystem::current_path().string();
+  const auto start = std::chrono::steady_clock::now();
+  const core::ComputeResult r = core::ComputeSounding(file, params, options);
+  switch (r.status) {
+    case core::ComputeStatus::Written:
+      if (out) {
+        *out << "  wrote " << describeFiles(r) << " in " << seconds(std::chrono::steady_clock::now() - start)
+             << "\n";
+      }
+      return core::EntryStatus::Written;
+    case core::ComputeStatus::Stopped: return core::EntryStatus::Stopped;
+    case core::ComputeStatus::FieldFailed:
+      message = "the field computation failed (bad input geometry)";
+      return core::EntryStatus::Failed;
+    default:
+      message = r.message;
+      return core::EntryStatus::Failed;
+  }
+}
+
+namespace {
+
+// A word for the shell in single quotes.
+std::string shellQuoted(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string exactNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+std::string absolute(const std::string& file) {
+  std::error_code ec;
+  const std::filesystem::path path = std::filesystem::absolute(file, ec);
+  return ec ? file : path.lexically_normal().string();
+}
+
+// The program that runs now, for the batch script to run again.
+std::string thisProgram() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("kvo-compute") : self.string();
+}
+
+int sbatchCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err) {
+  core::RunListSession session;
+  if (auto error = session.open(a.file, runListFormat(a.file), core::samplingTag(a.sampling, a.tolerance))) {
+    err << *error << "\n";
+    return kExitBadInput;
+  }
+  int remaining = 0;
+  for (int n = session.begin(); n <= session.total(); ++n) {
+    if (!session.completed(n, session.hashNow(n))) ++remaining;
+  }
+  if (remaining == 0) {
+    err << "kvo-compute run-list: " << a.file << ": every entry from the start entry on is completed; "
+        << "no batch script is needed\n";
+    return kExitOk;
+  }
+  out << slurmBatchScript(a, thisProgram(), remaining);
+  return kExitOk;
+}
+
+}  // namespace
+
+std::string slurmBatchScript(const ComputeRequest& a, const std::string& program, int remaining) {
+  const int shards = a.shards > 0 ? a.shards : std::clamp(remaining, 1, kMaxArrayTasks);
+  const int threads = a.threadsGiven ? a.threads : 1;
+  const std::string list = absolute(a.file);
+  const std::string name = std::filesystem::path(a.file).stem().string();
+  std::string jobName = "kvo-" + name;
+  for (char& c : jobName) {
+    if (c == ' ' || c == '\t' || c == '"' || c == '\'') c = '_';
+  }
+  std::error_code ec;
+  const std::string folder = std::filesystem::current_path(ec).string();
+  std::string s;
+  s += "#!/bin/bash\n";
+  const std::string n = std::to_string(shards);
+  s += "# A Slurm job array over the run list " + list + ",\n";
+  s += "# " + std::to_string(remaining) + " entries not yet completed. Array task I of " + n +
+       " computes entries I, I+" + n + ",\n";
+  s += "# I+" + std::to_string(2 * shards) + ", ... and records each one it completes in the journal\n";
+  s += "# " + list + ".journal.\n";
+  s += "# A task that is stopped (scancel, the time limit) leaves no half-written\n";
+  s += "# result file; submitting this script again computes only what is missing.\n";
+  s += "#SBATCH --job-name=" + jobName + "\n";
+  s += "#SBATCH --array=1-" + std::to_string(shards) + "\n";
+  s += "#SBATCH --ntasks=1\n";
+  s += "#SBATCH --cpus-per-task=" + std::to_string(threads) + "\n";
+  s += "#SBATCH --chdir=" + folder + "\n";
+  s += "#SBATCH --output=" + name + "-%A_%a.out\n";
+  s += "\n";
+  s += "exec " + shellQuoted(program) + " run-list " + shellQuoted(list) + " --shard \"${SLURM_ARRAY_TASK_ID}/" +
+       std::to_string(shards) + "\" --threads " + std::to_string(threads) + " --sampling " +
+       std::string(core::samplingName(a.sampling)) +
+       (a.sampling == core::Sampling::Converged ? " --tolerance " + exactNumber(a.tolerance) : "") +
+       " --quiet\n";
+  return s;
+}
+
+int runListCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err, std::stop_token stop) {
+  if (a.sbatch) return sbatchCommand(a, out, err);
+  int written = 0, before = 0, failed = 0;
   core::RunListWalk walk;
   walk.stop = stop;
+  walk.settings = core::samplingTag(a.sampling, a.tolerance);
+  if (a.shard) walk.shard = *a.shard;
   walk.entryStarted = [&](int number, int total, const std::string& file) {
     if (!a.quiet) out << "entry " << number << "/" << total << ": " << file << "\n" << std::flush;
   };
   walk.compute = [&](const std::string& file, const core::SoundingParameters& params, std::string& message) {
-    TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), file);
-    core::ComputeOptions options;
-    options.threads = a.threads;
-    options.sampling = a.sampling;
-    options.tolerance = a.tolerance;
-    options.stop = stop;
-    options.progress = &progress;
-    options.workingFolder = std::filesystem::current_path().string();
-    const auto start = std::chrono::steady_clock::now();
-    const core::ComputeResult r = core::ComputeSounding(file, params, options);
-    switch (r.status) {
-      case core::ComputeStatus::Written:
-        if (!a.quiet) {
-          out << "  wrote " << describeFiles(r) << " in "
-              << seconds(std::chrono::steady_clock::now() - start) << "\n";
-        }
-        return core::EntryStatus::Written;
-      case core::ComputeStatus::Stopped: return core::EntryStatus::Stopped;
-      case core::ComputeStatus::FieldFailed:
-        message = "the field computation failed (bad input geometry)";
-        return core::EntryStatus::Failed;
-      default:
-        message = r.message;
-        return core::EntryStatus::Failed;
-    }
+    return computeRunListEntry(a, file, params, stop, a.quiet ? nullptr : &out, err, message);
   };
   walk.entryDone = [&](const core::EntryOutcome& outcome) {
-    if (outcome.status == core::EntryStatus::Failed || outcome.status == core::EntryStatus::Skipped) {
-      anyProblem = true;
-      err << "entry " << outcome.number << " " << (outcome.status == core::EntryStatus::Failed ? "failed" : "skipped")
-          << ": " << outcome.message << "\n";
+    switch (outcome.status) {
+      case core::EntryStatus::Written: ++written; break;
+      case core::EntryStatus::Completed:
+        ++before;
+        if (!a.quiet) out << "entry " << outcome.number << ": " << outcome.file << ": computed before, kept\n";
+        break;
+      case core::EntryStatus::Failed:
+      case core::EntryStatus::Skipped:
+        ++failed;
+        out << std::flush;
+        err << "entry " << outcome.number << " "
+            << (outcome.status == core::EntryStatus::Failed ? "failed" : "skipped") << ": " << outcome.message
+            << "\n"
+            << std::flush;
+        break;
+      case core::EntryStatus::Stopped: break;
     }
   };
-  const core::RunListWalkResult result = core::walkRunList(a.file, format, walk);
+  const auto start = std::chrono::steady_clock::now();
+  const core::RunListWalkResult result = core::walkRunList(a.file, runListFormat(a.file), walk);
+  const std::string part = a.shard ? " shard " + std::to_string(a.shard->index) + "/" +
+                                         std::to_string(a.shard->count)
+                                   : std::string();
   switch (result.status) {
     case core::RunListWalkResult::Status::Completed:
-      out << "Run list " << a.file << " completed (" << result.entries.size() << " entries)\n";
-      return anyProblem ? kExitFailed : kExitOk;
+      out << "Run list " << a.file << part << " completed (" << result.entries.size() << " entries): " << written
+          << " computed, " << before << " computed before, " << failed << " failed, in "
+          << seconds(std::chrono::steady_clock::now() - start) << "\n";
+      return failed > 0 ? kExitFailed : kExitOk;
     case core::RunListWalkResult::Status::Stopped:
       err << "kvo-compute run-list: stopped; the list resumes at entry " << result.nextEntry << "\n";
       return kExitFailed;

@@ -251,15 +251,31 @@ TEST_F(CliComputeTest, ComputesAGeneratedGridOfModelsAsARunList) {
   ASSERT_EQ(grid.files.size(), 9u);
   const fs::path list = m_dir / "grid.mrl";
   ASSERT_TRUE(core::writeRunList(list, core::RunListFormat::User, {grid.files, 1, "c:"}).ok());
-  const CliRun r = run({"run-list", "--quiet", list.string(), "--sampling", "classic"});
-  ASSERT_EQ(r.code, kExitOk) << r.err;
+  // As a job array of two tasks: the script, then its two shards.
+  const CliRun script = run({"run-list", list.string(), "--sbatch", "--shards", "2", "--sampling", "classic"});
+  ASSERT_EQ(script.code, kExitOk) << script.err;
+  for (const char* line : {"#SBATCH --array=1-2\n", "#SBATCH --cpus-per-task=1\n",
+                           "--shard \"${SLURM_ARRAY_TASK_ID}/2\" --threads 1 --sampling classic --quiet\n"}) {
+    EXPECT_NE(script.out.find(line), std::string::npos) << script.out;
+  }
+  for (const char* shard : {"1/2", "2/2"}) {
+    const CliRun r = run({"run-list", "--quiet", list.string(), "--sampling", "classic", "--shard", shard});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+  }
   for (const std::string& model : grid.files) {
     EXPECT_EQ(lines(core::withLastThreeReplaced(model, "mrm")), 10108u) << model;
   }
+  // The shards leave the start entry past the end; a walk from the first
+  // entry then finds every entry done.
   core::RunList after;
   ASSERT_TRUE(core::readRunList(list, core::RunListFormat::User, after).ok());
   EXPECT_EQ(after.start, 10);
-  EXPECT_NE(r.out.find("completed (9 entries)"), std::string::npos);
+  after.start = 1;
+  ASSERT_TRUE(core::writeRunList(list, core::RunListFormat::User, after).ok());
+  const CliRun r = run({"run-list", "--quiet", list.string(), "--sampling", "classic"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("completed (9 entries): 0 computed, 9 computed before, 0 failed"), std::string::npos)
+      << r.out;
 }
 
 TEST(Cli, ArgumentsAndHelp) {
@@ -286,6 +302,11 @@ TEST(Cli, ArgumentsAndHelp) {
       // An option followed by another option has no value (it is not "--quiet").
       {{"a.nmc", "--sampling", "--quiet"}, kExitBadInput, "", "option --sampling needs a value"},
       {{"--threads", "2", "run-list", "list.mrl"}, kExitBadInput, "", "--threads comes before the command run-list"},
+      {{"run-list", "l.mrl", "--shard", "4/3"}, kExitBadInput, "", "--shard: \"4/3\" is not a shard"},
+      {{"run-list", "l.mrl", "--shards", "3"}, kExitBadInput, "", "--shards is an option of --sbatch"},
+      {{"run-list", "l.mrl", "--sbatch", "--shards", "1001"}, kExitBadInput, "", "--shards: \"1001\""},
+      {{"run-list", "l.mrl", "--sbatch", "--shard", "1/2"}, kExitBadInput, "", "exclude each other"},
+      {{"run-list", "l.mrl", "--sbatch", "--threads", "0"}, kExitBadInput, "", "needs a number of threads from 1"},
       {{"a.nmc", "validate", "b.nmc"}, kExitBadInput, "", "\"a.nmc\" comes before the command validate"},
       {{"field", "--frequency", "2000", "extra"}, kExitBadInput, "", "unexpected argument \"extra\""},
       {{"-q", "--quiet=perhaps", "a.nmc"}, kExitBadInput, "", "--quiet"},
@@ -306,7 +327,9 @@ TEST(Cli, HelpDescribesEveryOption) {
     std::vector<std::string> options;
   } cases[] = {
       {"", {"-o RESULT.mrm", "--sampling classic|converged", "--tolerance T", "--threads N", "-q, --quiet"}},
-      {"run-list", {"--sampling classic|converged", "--tolerance T", "--threads N", "-q, --quiet"}},
+      {"run-list",
+       {"--sampling classic|converged", "--tolerance T", "--threads N", "-q, --quiet", "--shard I/N", "--sbatch",
+        "--shards N"}},
       {"field", {"--frequency HZ", "--layers BOTTOM:RES[,BOTTOM:RES...]", "--loop TYPE:SIZE[:SEPARATION]"}},
       {"forward",
        {"--water TOP:BOTTOM:CONTENT[,...]", "--t2 T2[,...]", "--times FIRST:LAST:COUNT", "--noise SIGMA_NV",

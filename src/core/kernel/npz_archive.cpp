@@ -12,6 +12,10 @@
 namespace kvo::core {
 namespace {
 
+constexpr zip_uint16_t kFixedDosTime = 0;                  // 00:00:00
+constexpr zip_uint16_t kFixedDosDate = (0 << 9) | (1 << 5) | 1;  // 1980-01-01
+
+
 static_assert(std::endian::native == std::endian::little, "the archives are written as little-endian data");
 
 constexpr char kMagic[] = "\x93NUMPY";
@@ -276,6 +280,10 @@ std::optional<std::string> WriteNpz(const std::string& path, const std::vector<N
       return fail(why);
     }
     zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
+    // Every member is dated 1980-01-01 00:00 (the zip format's first day):
+    // the same kernel gives the same archive, byte for byte, whenever and
+    // wherever it is computed, so results of a cluster run compare with cmp.
+    zip_file_set_dostime(zip, static_cast<zip_uint64_t>(index), kFixedDosTime, kFixedDosDate, 0);
   }
   if (zip_close(zip) != 0) {
     const std::string why = zip_strerror(zip);

@@ -184,9 +184,11 @@ void TFRunComputing::startWorker() {
     return;
   }
   const std::filesystem::path listFile = core::runListWorkingFile(m_context.StartupFolder);
-  m_worker = std::jthread([compute = m_compute, listFile, progress, finish, self](std::stop_token stop) {
+  const std::string settings = core::samplingTag(m_context.sampling.sampling, m_context.sampling.tolerance);
+  m_worker = std::jthread([compute = m_compute, listFile, settings, progress, finish, self](std::stop_token stop) {
     core::RunListWalk walk;
     walk.stop = stop;
+    walk.settings = settings;
     walk.compute = [&](const std::string& file, const core::SoundingParameters& params,
                        std::string& message) { return compute(file, params, stop, progress, message); };
     walk.entryStarted = [self](int number, int total, const std::string&) {
@@ -209,8 +211,13 @@ void TFRunComputing::startWorker() {
 
 void TFRunComputing::entryDone(const core::EntryOutcome& outcome) {
   const int row = outcome.number - 1;
-  if (row >= 0 && row < SGRunList->rowCount() && outcome.status != core::EntryStatus::Written &&
-      outcome.status != core::EntryStatus::Stopped) {
+  if (row >= 0 && row < SGRunList->rowCount() && outcome.status == core::EntryStatus::Completed) {
+    // Computed before with the same parameter file and sampling: its result files stand.
+    QTableWidgetItem* item = SGRunList->item(row, 1);
+    item->setText(item->text() + QStringLiteral("  (computed before)"));
+    item->setForeground(Qt::darkGray);
+  } else if (row >= 0 && row < SGRunList->rowCount() && outcome.status != core::EntryStatus::Written &&
+             outcome.status != core::EntryStatus::Stopped) {
     QTableWidgetItem* item = SGRunList->item(row, 1);
     const QString reason = outcome.message.empty() ? QStringLiteral("the field computation failed")
                                                    : q(outcome.message);

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "model/parameter_file.h"
 #include "runlist/model_grid.h"
+#include "runlist/run_journal.h"
 #include "runlist/run_list_file.h"
 #include "runlist/run_list_walker.h"
 #include "util/atomic_file.h"
@@ -260,6 +266,177 @@ TEST_F(RunListTest, UnreadableOrInvalidEntriesAreSkippedWithTheReason) {
   EXPECT_EQ(r.entries[1].status, EntryStatus::Skipped);
   EXPECT_NE(r.entries[1].message.find("Pulse duration is wrong"), std::string::npos);
   EXPECT_EQ(computed, std::vector<std::string>{good});
+}
+
+
+// Writes `text` to a file in the test's folder and gives its name.
+std::string writeText(const fs::path& dir, const std::string& name, const std::string& text) {
+  std::ofstream(dir / name, std::ios::binary) << text;
+  return (dir / name).string();
+}
+
+TEST(RunJournal, OnlyWholeRecordsCount) {
+  const JournalRecord a{"0123456789abcdef", "converged/0.001", "a.nmc"};
+  const JournalRecord blank{"fedcba9876543210", "classic", "models/with blank.nmc"};
+  const std::string good = formatJournalRecord(a) + formatJournalRecord(blank);
+  const struct {
+    std::string text;
+    std::size_t records;
+  } cases[] = {
+      {good, 2},
+      {"", 0},
+      {good + "done 0123456789abcdef converged/0.001 torn.nm", 2},  // no line end: torn by a crash
+      {"done 0123456789ABCDEF classic a.nmc\n", 0},                 // not our hash digits
+      {"done 0123456789abcde classic a.nmc\n", 0},
+      {"done 0123456789abcdef classic\n", 0},
+      {"done 0123456789abcdef classic a.nmc extra\n", 0},
+      {"gone 0123456789abcdef classic a.nmc\n", 0},
+      {"done 0123456789abcdef classic \"open quote\n", 0},
+      {"\n\r\n\0garbage\n" + good, 2},
+  };
+  for (const auto& c : cases) {
+    const RunJournal journal = RunJournal::parse(c.text);
+    EXPECT_EQ(journal.size(), c.records) << c.text;
+    if (c.records == 2) {
+      EXPECT_TRUE(journal.completed(a));
+      EXPECT_TRUE(journal.completed(blank));
+      EXPECT_FALSE(journal.completed({a.hash, "converged/0.002", a.file}));  // other tolerance
+      EXPECT_FALSE(journal.completed({"0123456789abcdee", a.settings, a.file}));  // other contents
+    }
+  }
+  EXPECT_NE(contentHash("a"), contentHash("b"));
+  EXPECT_EQ(contentHash(""), "cbf29ce484222325");  // FNV-1a's offset basis
+}
+
+// Three processes append at once: every line arrives whole, and a line torn
+// by a crash costs only itself.
+TEST_F(RunListTest, ConcurrentAppendsLoseNoLine) {
+  const fs::path journal = m_dir / "list.mrl.journal";
+  writeText(m_dir, "list.mrl.journal", "done 0123456789abcdef classic torn");
+  constexpr int kProcesses = 3, kLines = 200;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failures = 0;
+      for (int i = 0; i < kLines; ++i) {
+        const JournalRecord r{contentHash(std::to_string(p * kLines + i)), "classic",
+                              "process " + std::to_string(p) + "/" + std::to_string(i) + ".nmc"};
+        const JournalLock lock(journal);
+        failures += appendJournalRecord(lock, journal, r).has_value();
+      }
+      ::_exit(failures == 0 ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::string message;
+  const auto read = RunJournal::read(journal, message);
+  ASSERT_TRUE(read) << message;
+  EXPECT_EQ(read->size(), static_cast<std::size_t>(kProcesses * kLines));
+  for (int p = 0; p < kProcesses; ++p) {
+    for (int i = 0; i < kLines; i += 37) {
+      EXPECT_TRUE(read->completed({contentHash(std::to_string(p * kLines + i)), "classic",
+                                   "process " + std::to_string(p) + "/" + std::to_string(i) + ".nmc"}));
+    }
+  }
+}
+
+// The journal decides what a walk computes: an entry completed before with
+// the same contents and sampling is kept, a changed file or another
+// tolerance is computed again, and the start entry ends at the first entry
+// not yet done.
+TEST_F(RunListTest, JournalSkipsOnlyUnchangedCompletedEntries) {
+  RunList list;
+  for (int i = 1; i <= 4; ++i) list.entries.push_back(example(std::to_string(i) + ".nmc"));
+  const fs::path file = m_dir / "list.mrl";
+  ASSERT_TRUE(writeRunList(file, RunListFormat::User, list).ok());
+  std::vector<int> computed;
+  RunListWalk walk;
+  walk.entryStarted = [&](int number, int, const std::string&) { computed.push_back(number); };
+  walk.compute = [&](const std::string&, const SoundingParameters&, std::string&) { return EntryStatus::Written; };
+  auto walkFromTheTop = [&](const std::string& settings) {
+    RunList again = list;
+    again.start = 1;
+    EXPECT_TRUE(writeRunList(file, RunListFormat::User, again).ok());
+    computed.clear();
+    walk.settings = settings;
+    return walkRunList(file, RunListFormat::User, walk);
+  };
+  EXPECT_EQ(walkFromTheTop("converged/0.001").status, RunListWalkResult::Status::Completed);
+  EXPECT_EQ(computed, (std::vector<int>{1, 2, 3, 4}));
+  // Entry 3's file changes (one blank more); entry 4 is unchanged.
+  std::string message;
+  const std::string third = readSmallFile(list.entries[2], 1 << 20, message).value();
+  writeText(m_dir, "3.nmc", third + " ");
+  const RunListWalkResult r = walkFromTheTop("converged/0.001");
+  EXPECT_EQ(computed, (std::vector<int>{3}));
+  ASSERT_EQ(r.entries.size(), 4u);
+  EXPECT_EQ(r.entries[0].status, EntryStatus::Completed);
+  EXPECT_EQ(r.entries[2].status, EntryStatus::Written);
+  EXPECT_EQ(r.nextEntry, 5);
+  walkFromTheTop("converged/0.002");
+  EXPECT_EQ(computed, (std::vector<int>{1, 2, 3, 4}));
+  // A failed entry is tried again by the next walk; the start entry passes
+  // it within a walk but stops at it when the list is opened again.
+  walk.compute = [&](const std::string& f, const SoundingParameters&, std::string&) {
+    return f == list.entries[1] ? EntryStatus::Failed : EntryStatus::Written;
+  };
+  walkFromTheTop("classic");
+  EXPECT_EQ(computed, (std::vector<int>{1, 2, 3, 4}));
+  walkFromTheTop("classic");
+  EXPECT_EQ(computed, (std::vector<int>{2}));
+}
+
+// Shards I/N of a list together compute every entry from the start entry on
+// once, whatever N and the list's length.
+TEST_F(RunListTest, ShardsSplitTheListWithoutOverlap) {
+  std::vector<std::string> files;
+  for (int i = 1; i <= 5; ++i) files.push_back(example(std::to_string(i) + ".nmc"));
+  for (int length = 0; length <= 5; ++length) {
+    for (int start : {1, 3}) {
+      for (int count = 1; count <= 4; ++count) {
+        const std::string name = "list" + std::to_string(length) + "_" + std::to_string(start) + "_" +
+                                 std::to_string(count) + ".mrl";
+        const fs::path file = m_dir / name;
+        RunList list{{files.begin(), files.begin() + length}, start, "c:"};
+        ASSERT_TRUE(writeRunList(file, RunListFormat::User, list).ok());
+        std::multiset<int> computed;
+        for (int index = 1; index <= count; ++index) {
+          RunListWalk walk;
+          walk.shard = {index, count};
+          walk.entryStarted = [&](int number, int, const std::string&) { computed.insert(number); };
+          walk.compute = [](const std::string&, const SoundingParameters&, std::string&) {
+            return EntryStatus::Written;
+          };
+          walkRunList(file, RunListFormat::User, walk);
+        }
+        std::multiset<int> expected;
+        for (int n = start; n <= length; ++n) expected.insert(n);
+        EXPECT_EQ(computed, expected) << name;
+        RunList after;
+        ASSERT_TRUE(readRunList(file, RunListFormat::User, after).ok());
+        EXPECT_EQ(after.start, std::max(start, length + 1)) << name;
+      }
+    }
+  }
+  const struct {
+    const char* text;
+    bool ok;
+  } shards[] = {{"1/1", true}, {"3/4", true}, {"0/4", false}, {"5/4", false}, {"1/0", false},
+                {"2", false},  {"a/b", false}, {"1/2/3", false}, {"-1/2", false}, {"", false}};
+  for (const auto& c : shards) {
+    std::string message;
+    EXPECT_EQ(parseShard(c.text, message).has_value(), c.ok) << c.text;
+    if (!c.ok) {
+      EXPECT_NE(message.find(c.text), std::string::npos) << message;
+    }
+  }
 }
 
 }  // namespace
