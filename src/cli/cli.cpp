@@ -272,45 +272,66 @@ int validateCommand(const std::vector<std::string>& files, std::ostream& out, st
 
 }  // namespace
 
-// Ctrl-C (SIGINT) or SIGTERM (kill, scancel, a batch system's time limit)
-// asks a running computation to stop. The handler may only set a
-// flag; a small thread turns the flag into a stop request.
+namespace {
+// The signal handler may only set a flag; a small thread of the bridge turns
+// the flag into a stop request.
 std::atomic<bool> g_interrupted{false};
-
 extern "C" void onInterrupt(int) { g_interrupted.store(true); }
+}  // namespace
 
-class InterruptBridge {
- public:
-  InterruptBridge() {
-    g_interrupted.store(false);
-    m_previous = std::signal(SIGINT, onInterrupt);
-    m_previousTerm = std::signal(SIGTERM, onInterrupt);
-    m_watcher = std::jthread([this](std::stop_token done) {
-      while (!done.stop_requested()) {
-        if (g_interrupted.load()) {
-          m_stop.request_stop();
-          return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+InterruptBridge::InterruptBridge() {
+  g_interrupted.store(false);
+  m_previous = std::signal(SIGINT, onInterrupt);
+  m_previousTerm = std::signal(SIGTERM, onInterrupt);
+  m_watcher = std::jthread([this](std::stop_token done) {
+    while (!done.stop_requested()) {
+      if (g_interrupted.load()) {
+        m_stop.request_stop();
+        return;
       }
-    });
-  }
-  ~InterruptBridge() {
-    m_watcher.request_stop();
-    m_watcher.join();
-    std::signal(SIGINT, m_previous);
-    std::signal(SIGTERM, m_previousTerm);
-  }
-  InterruptBridge(const InterruptBridge&) = delete;
-  InterruptBridge& operator=(const InterruptBridge&) = delete;
-  std::stop_token token() const { return m_stop.get_token(); }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+}
 
- private:
-  std::stop_source m_stop;
-  void (*m_previous)(int) = SIG_DFL;
-  void (*m_previousTerm)(int) = SIG_DFL;
-  std::jthread m_watcher;
-};
+InterruptBridge::~InterruptBridge() {
+  m_watcher.request_stop();
+  m_watcher.join();
+  std::signal(SIGINT, m_previous);
+  std::signal(SIGTERM, m_previousTerm);
+}
+
+std::optional<int> parseRunListArguments(const std::vector<std::string>& args, const std::string& program,
+                                         ComputeRequest& request, std::ostream& out, std::ostream& err) {
+  CommandLine line;
+  auto bad = [&](const std::string& what) {
+    err << program << ": " << what << "\n";
+    return kExitBadInput;
+  };
+  if (args.empty()) return bad("no command given (run-list FILE)");
+  try {
+    line.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    out << "Usage: " << program << " run-list FILE [OPTIONS], under mpirun. The list is computed as by\n"
+        << "kvo-compute run-list, its entries handed out to the processes one at a time.\n\n"
+        << line.runList->help();
+    return kExitOk;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    return bad(e.what());
+  }
+  const CLI::App* command = line.chosen();
+  if (command != line.runList) return bad("the only command is run-list FILE");
+  if (auto problem = givenBeforeCommand(line, *command)) return bad(*problem);
+  if (auto problem = generalProblem(*command)) return bad(*problem);
+  if (auto problem = checkComputeArguments(line.args().runList, request)) return bad(*problem);
+  if (request.shard || request.sbatch) {
+    return bad("--shard and --sbatch are for kvo-compute; the farm hands the entries out itself");
+  }
+  return std::nullopt;
+}
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   return runCli(args, std::cin, out, err);
