@@ -4,7 +4,7 @@
 // --tolerance among them) included: the fuzzer works in an empty folder of
 // its own and refuses absolute paths and parent folders, so no file can be
 // found and nothing is ever computed or written; those commands end at their
-// checks.
+// checks. The MPI farm's argument parser takes the same input.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -40,5 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
   std::istringstream in("0 0 1\n");
   std::ostringstream out, err;
   (void)kvo::cli::runCli(args, in, out, err);
+  // The MPI farm's parser: the same arguments as kvo-compute's run-list.
+  kvo::cli::ComputeRequest request;
+  (void)kvo::cli::parseRunListArguments(args, "kvo-compute-mpi", request, out, err);
   return 0;
 }

@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
 # 600) on a seed corpus made from the bundled examples; TARGET... (after
 # SECONDS) runs only those of parameter_file, run_list, cli_arguments,
-# field_points, kernel_file and kernel_archive. Not part of ./test.sh.
+# field_points, kernel_file, kernel_archive and run_journal. Not part of ./test.sh.
 # Crashes, hangs and sanitizer reports are left in fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,10 +16,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DKVO_BUILD_GUI=OFF -DKVO_BUILD_TESTS=OFF -DKVO_BUILD_BENCH=OFF -DKVO_BUILD_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points fuzz_kernel_file fuzz_kernel_archive
+cmake --build "$build" --target fuzz_parameter_file fuzz_run_list fuzz_cli_arguments fuzz_field_points fuzz_kernel_file fuzz_kernel_archive fuzz_run_journal
 
 corpus="$PWD/build/fuzz/corpus"
-mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points,kernel_file,kernel_archive} fuzz/findings
+mkdir -p "$corpus"/{parameter_file,run_list,cli_arguments,field_points,kernel_file,kernel_archive,run_journal} fuzz/findings
 cp examples/*.nmc "$corpus/parameter_file/"
 { echo "   2    1 c: "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/working"
 { echo "   2    1 "; ls "$PWD"/examples/*.nmc | head -2; } > "$corpus/run_list/user.mrl"
@@ -32,6 +32,10 @@ printf 'forward\nx.mrm\n--water\n1:5:0.2,10:20:0.1\n--t2\n0.1,0.2\n--times\n0:0.
   > "$corpus/cli_arguments/forward"
 printf 'export\nx.npz\n--format\nmrsk\n-o\ny.mat' > "$corpus/cli_arguments/export"
 printf 'run-list\n--threads\n2\n--help' > "$corpus/cli_arguments/help"
+printf 'run-list\nlist.mrl\n--shard\n2/3\n--threads\n1' > "$corpus/cli_arguments/shard"
+printf 'run-list\nlist.mrl\n--sbatch\n--shards\n4\n--threads\n2' > "$corpus/cli_arguments/sbatch"
+printf 'done 0123456789abcdef converged/0.001 x.nmc\ndone fedcba9876543210 classic "a b.nmc"\ndone 01' \
+  > "$corpus/run_journal/journal"
 # A matrix file and a signal file in the layouts the program writes.
 awk 'BEGIN { print " -60    1   100.00  2000.00 "; print "  0.0200  100000000.00 ";
   for (i = 0; i < 6; i++) print "  0.0000          0.00 ";
@@ -63,7 +67,7 @@ PY
 # Every target runs, whatever an earlier one found; the summary says which
 # found something (their inputs are in fuzz/findings/).
 targets=("${@:2}")
-[ ${#targets[@]} -gt 0 ] || targets=(parameter_file run_list cli_arguments field_points kernel_file kernel_archive)
+[ ${#targets[@]} -gt 0 ] || targets=(parameter_file run_list cli_arguments field_points kernel_file kernel_archive run_journal)
 found=()
 for target in "${targets[@]}"; do
   echo "== fuzz_$target for ${seconds} s"

@@ -47,6 +47,10 @@ for path in usr/bin/kvo usr/bin/kvo-compute usr/share/man/man1/kvo-compute.1.gz 
             usr/share/doc/kvo/copyright usr/share/doc/kvo/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" || fail "$path is not in the package"
 done
+# The MPI farm, where the build found MPI.
+if grep -q " \./usr/bin/kvo-compute-mpi\$" <<<"$contents"; then
+  grep -q " \./usr/share/man/man1/kvo-compute-mpi.1.gz\$" <<<"$contents" || fail "kvo-compute-mpi has no manual page"
+fi
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked" ${work:+"$work"}' EXIT

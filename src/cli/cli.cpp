@@ -48,6 +48,32 @@ constexpr const char* kRunListHelp =
     "the current depth and writes no half a result. Entries whose file cannot be read or fails the checks "
     "are reported and skipped.";
 
+// The MPI farm's help, after "Usage: PROGRAM".
+constexpr const char* kFarmHelp =
+    " run-list FILE [--sampling classic|converged] [--tolerance T] [--threads N] [--quiet]\n"
+    "\n"
+    "Compute a run list (KVO_Run_List.ncc or *.mrl) with a farm of MPI processes,\n"
+    "started by mpirun: mpirun -n 16 kvo-compute-mpi run-list grid.mrl --threads 1\n"
+    "Process 0 hands the entries not yet completed out one at a time to whichever\n"
+    "process is free, computes too, and alone records each entry completed in the\n"
+    "list's journal (LIST.journal) and the list's start entry. The result files are\n"
+    "those kvo-compute run-list writes. SIGINT or SIGTERM to mpirun stops every\n"
+    "process after its current depth; the next run computes only what is missing.\n"
+    "The summary gives the entries completed, skipped (completed before) and\n"
+    "failed, the wall time and the entries per minute.\n"
+    "\n"
+    "Options:\n"
+    "  --sampling classic|converged  as kvo-compute (default converged)\n"
+    "  --tolerance T                 of the converged sampling (default 1e-3)\n"
+    "  --threads N                   worker threads per process (default: all\n"
+    "                                cores; 1 when the processes fill the cores)\n"
+    "  -q, --quiet                   no line per entry\n"
+    "  -h, --help                    this text\n"
+    "  --version                     the version\n"
+    "\n"
+    "Exit codes: 0 every entry done, 1 an entry failed or the run was stopped,\n"
+    "2 bad arguments or an unreadable list.\n";
+
 constexpr const char* kValidateHelp =
     "Read a parameter file and apply every check a run applies (frequency, inclination, maximum depth, "
     "pulse duration, maximum pulse moment, layers, Tx and Rx loops). Prints \"OK\" and exits 0, or prints "
@@ -312,12 +338,10 @@ std::optional<int> parseRunListArguments(const std::vector<std::string>& args, c
   try {
     line.parse(args);
   } catch (const CLI::CallForHelp&) {
-    out << "Usage: " << program << " run-list FILE [OPTIONS], under mpirun. The list is computed as by\n"
-        << "kvo-compute run-list, its entries handed out to the processes one at a time.\n\n"
-        << line.runList->help();
+    out << "Usage: " << program << kFarmHelp;
     return kExitOk;
-  } catch (const CLI::CallForVersion& version) {
-    out << version.what() << "\n";
+  } catch (const CLI::CallForVersion&) {
+    out << program << " " << KVO_VERSION << "\n";
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     return bad(e.what());

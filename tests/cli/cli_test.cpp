@@ -319,6 +319,38 @@ TEST(Cli, ArgumentsAndHelp) {
   }
 }
 
+// The MPI farm takes run-list's arguments, without the job-array ones, and
+// answers help and version without starting MPI.
+TEST(Cli, FarmArguments) {
+  const struct {
+    std::vector<std::string> args;
+    std::optional<int> code;
+    const char* inOut;
+    const char* inErr;
+  } cases[] = {
+      {{"run-list", "grid.mrl", "--threads", "1", "--sampling", "classic"}, std::nullopt, "", ""},
+      {{"--version"}, kExitOk, "kvo-compute-mpi 0.1", ""},
+      {{"run-list", "--help"}, kExitOk, "Usage: kvo-compute-mpi run-list FILE", ""},
+      {{}, kExitBadInput, "", "no command given"},
+      {{"validate", "a.nmc"}, kExitBadInput, "", "the only command is run-list FILE"},
+      {{"run-list", "grid.mrl", "--shard", "1/2"}, kExitBadInput, "", "the farm hands the entries out itself"},
+      {{"run-list", "grid.mrl", "--tolerance", "2"}, kExitBadInput, "", "--tolerance: \"2\""},
+      {{"--threads", "2", "run-list", "grid.mrl"}, kExitBadInput, "", "comes before the command run-list"},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out, err;
+    ComputeRequest request;
+    EXPECT_EQ(parseRunListArguments(c.args, "kvo-compute-mpi", request, out, err), c.code) << err.str();
+    EXPECT_NE(out.str().find(c.inOut), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find(c.inErr), std::string::npos) << err.str();
+    if (!c.code) {
+      EXPECT_EQ(request.file, "grid.mrl");
+      EXPECT_EQ(request.threads, 1);
+      EXPECT_EQ(request.sampling, core::Sampling::Classic);
+    }
+  }
+}
+
 // The help describes every option of every command, in the whole text and in
 // the command's own, within 79 columns.
 TEST(Cli, HelpDescribesEveryOption) {
