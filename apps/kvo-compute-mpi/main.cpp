@@ -13,6 +13,7 @@
 // nothing, and the next run computes only what is missing.
 
 #include <mpi.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -41,9 +42,11 @@ constexpr int kMaster = 0;
 constexpr int kTagRequest = 1;  // to the master: the last entry's report and a request for the next
 constexpr int kTagAssign = 2;   // from the master: the next entry, or none
 // How long a waiting process sleeps between looks at its mailbox: MPI's own
-// blocking calls spin, which would take a core from the computations when
-// processes share cores.
-constexpr auto kPoll = std::chrono::milliseconds(2);
+// blocking calls spin, which would take a core from the computations (mpirun
+// binds up to two processes to one core each, the master's computing thread
+// and its dispatcher then share it). An entry takes a second or more, so a
+// hand-out up to 10 ms late costs nothing.
+constexpr auto kPoll = std::chrono::milliseconds(10);
 
 using Clock = std::chrono::steady_clock;
 
@@ -176,6 +179,7 @@ int master(const cli::ComputeRequest& request, int processes, std::stop_token st
   const std::string settings = core::samplingTag(request.sampling, request.tolerance);
   const auto openError = session.open(request.file, cli::runListFormat(request.file), settings);
   if (openError) std::cerr << kProgram << ": " << *openError << "\n";
+  if (!openError && session.fulfilled()) std::cout << core::kRunListFulfilled << "\n";
   Tally tally;
   std::deque<int> queue;
   if (!openError) {
@@ -263,9 +267,7 @@ int master(const cli::ComputeRequest& request, int processes, std::stop_token st
   std::cout << "; wall time " << core::formatFixed(wall, 0, 2) << " s, "
             << core::formatFixed(wall > 0 ? 60.0 * tally.completed / wall : 0.0, 0, 1) << " entries per minute, "
             << processes << (processes == 1 ? " process, " : " processes, ")
-            << (request.threads == 1 ? std::string("1 thread")
-                : request.threads > 1 ? std::to_string(request.threads) + " threads"
-                                      : std::string("all cores"))
+            << (request.threads == 1 ? std::string("1 thread") : std::to_string(request.threads) + " threads")
             << " each\n";
   if (notComputed > 0) {
     std::cerr << kProgram << ": stopped; the list resumes at entry " << session.startEntry() << "\n";
@@ -293,6 +295,21 @@ int main(int argc, char** argv) {
   MPI_Comm_size(MPI_COMM_WORLD, &processes);
   // Only the master prints the kernel's progress and entries.
   request.quiet = request.quiet || rank != farm::kMaster;
+  // mpirun may bind a process to fewer cores than the machine has: "all
+  // cores" means the cores this process may run on, and more threads than
+  // those only take turns.
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (::sched_getaffinity(0, sizeof cores, &cores) == 0) {
+    const int usable = CPU_COUNT(&cores);
+    if (request.threads == 0) {
+      request.threads = usable;
+    } else if (request.threads > usable && rank == farm::kMaster) {
+      std::cerr << farm::kProgram << ": each process may run on " << usable << (usable == 1 ? " core" : " cores")
+                << " but computes with " << request.threads << " threads; start mpirun with --bind-to none or "
+                << "--map-by slot:PE=" << request.threads << "\n";
+    }
+  }
   int code = cli::kExitOk;
   {
     const cli::InterruptBridge interrupt;

@@ -15,24 +15,25 @@ std::optional<std::string> loadRunListEntry(const std::string& file, SoundingPar
 }
 
 std::optional<Shard> parseShard(std::string_view text, std::string& message) {
-  auto number = [](std::string_view t) -> std::optional<int> {
-    int value = 0;
+  auto number = [](std::string_view t, int& value) {
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
-    return value;
+    return !t.empty() && ec == std::errc() && end == t.data() + t.size();
   };
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + string at -O3.
+  message.assign(1, '"').append(text).append("\" is not a shard");
   const std::size_t slash = text.find('/');
-  const auto index = slash == std::string_view::npos ? std::nullopt : number(text.substr(0, slash));
-  const auto count = slash == std::string_view::npos ? std::nullopt : number(text.substr(slash + 1));
-  if (!index || !count) {
-    message = "\"" + std::string(text) + "\" is not a shard I/N (two whole numbers, as in 2/8)";
+  int index = 0, count = 0;
+  if (slash == std::string_view::npos || !number(text.substr(0, slash), index) ||
+      !number(text.substr(slash + 1), count)) {
+    message.append(" I/N (two whole numbers, as in 2/8)");
     return std::nullopt;
   }
-  if (*count < 1 || *index < 1 || *index > *count) {
-    message = "\"" + std::string(text) + "\" is not a shard: I/N needs 1 <= I <= N";
+  if (count < 1 || index < 1 || index > count) {
+    message.append(": I/N needs 1 <= I <= N");
     return std::nullopt;
   }
-  return Shard{*index, *count};
+  message.clear();
+  return Shard{index, count};
 }
 
 std::optional<std::string> RunListSession::open(const std::filesystem::path& listFile, RunListFormat format,
