@@ -162,6 +162,16 @@ TEST_F(RunWorkflowTest, RunListFromItsStartEntry) {
   EXPECT_EQ(watcher.errors(), QStringList{});
   m_window->BRunClick();  // nothing left
   EXPECT_EQ(watcher.errors(), QStringList{"Computing of this Run List is already fulfilled"});
+  // From the first entry again: the journal keeps entries 2 and 3, computed
+  // with the same files and sampling.
+  computed.clear();
+  core::RunList list;
+  ASSERT_TRUE(core::readRunList(core::runListWorkingFile(m_dir), core::RunListFormat::Working, list).ok());
+  list.start = 1;
+  ASSERT_TRUE(core::writeRunList(core::runListWorkingFile(m_dir), core::RunListFormat::Working, list).ok());
+  m_window->BRunClick();
+  EXPECT_EQ(computed, std::vector<std::string>{"entry1.nmc"});
+  EXPECT_EQ(storedStart(), 4);
 }
 
 TEST_F(RunWorkflowTest, BreakInARunListKeepsTheStoppedEntryForTheNextRun) {
