@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "compute/point_response.h"
 #include "numerics/biot_savart.h"
@@ -722,6 +723,17 @@ struct ConvergedKernelWorker::Impl {
   std::vector<std::array<double, 3>> clipEdges;
   std::vector<Complex> mass, moment;  // per bin: mass, first moment
   std::size_t massLow = 0, massHigh = 0;
+  // The bins a triangle's density covers whole, as differences: a density
+  // alpha + beta b (times the triangle's mass) over bins k0..k1-1 adds
+  // (alpha, beta) at k0 and takes it off at k1; finishMeasure sums them up
+  // into the bins' mass and first moment. So a triangle costs the same
+  // however many bins it spans. The running sum starts afresh in every
+  // block of kBlockBins bins, from the densities that reach into the block
+  // (carryAlpha, carryBeta): the rounding left over from densities at small
+  // drives would otherwise be carried, times ever wider bins, to drives
+  // many orders larger.
+  static constexpr std::size_t kBlockBins = 32;
+  std::vector<Complex> alphaStep, betaStep, carryAlpha, carryBeta;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol)
       : setup(s), component(c), table(t), tolerance(tol) {
@@ -750,6 +762,10 @@ struct ConvergedKernelWorker::Impl {
     }
     mass.assign(table.binCount(), Complex{});
     moment.assign(table.binCount(), Complex{});
+    alphaStep.assign(table.binCount() + 1, Complex{});
+    betaStep.assign(table.binCount() + 1, Complex{});
+    carryAlpha.assign(table.binCount() / kBlockBins + 2, Complex{});
+    carryBeta.assign(table.binCount() / kBlockBins + 2, Complex{});
     variants = s.separateReceiver ? 4 : 2;
     if (s.targetCount > 0) setUpTarget();
     for (std::size_t p = 0; p < kGridPoints; ++p) {
@@ -1001,15 +1017,23 @@ struct ConvergedKernelWorker::Impl {
 
   // Spreads `m` over [b1, b3] with the triangular density peaking at b2:
   // each bin takes its mass and first moment (in its relative position).
+  // The bins that hold b1, b2 and b3 take theirs from the distribution
+  // function; the bins between, which one side of the density covers
+  // whole, through alphaStep and betaStep.
   void deposit(const NodeValue& p, const NodeValue& q, const NodeValue& r, Complex m) {
-    std::size_t k1 = std::min({p.bin, q.bin, r.bin});
-    std::size_t k3 = std::max({p.bin, q.bin, r.bin});
+    const NodeValue* n1 = &p;
+    const NodeValue* n2 = &q;
+    const NodeValue* n3 = &r;
+    if (n1->drive > n2->drive) std::swap(n1, n2);
+    if (n2->drive > n3->drive) std::swap(n2, n3);
+    if (n1->drive > n2->drive) std::swap(n1, n2);
+    const double b1 = n1->drive, b2 = n2->drive, b3 = n3->drive;
+    // Bins follow the drive, so the sorted nodes' bins are in order too.
+    const std::size_t k1 = std::min({p.bin, q.bin, r.bin});
+    const std::size_t k3 = std::max({p.bin, q.bin, r.bin});
+    const std::size_t k2 = std::clamp(n2->bin, k1, k3);
     massLow = std::min(massLow, k1);
     massHigh = std::max(massHigh, k3);
-    double b1 = p.drive, b2 = q.drive, b3 = r.drive;
-    if (b1 > b2) std::swap(b1, b2);
-    if (b2 > b3) std::swap(b2, b3);
-    if (b1 > b2) std::swap(b1, b2);
     if (k1 == k3) {
       mass[k1] += m;
       moment[k1] += m * (((b1 + b2 + b3) / 3.0 - table.edge(k1)) * table.inverseWidth(k1));
@@ -1019,31 +1043,69 @@ struct ConvergedKernelWorker::Impl {
     const double rising = b2 > b1 ? 1.0 / (width * (b2 - b1)) : 0.0;
     const double falling = b3 > b2 ? 1.0 / (width * (b3 - b2)) : 0.0;
     const double total = (b2 + b3 - 2.0 * b1) / 3.0;
-    // Bin by bin: the mass below each upper edge and its first moment
-    // about b1, on the rising side (u = x - b1) and then on the falling one
-    // (v = b3 - x).
-    double c0 = 0.0, f0 = 0.0;
-    const auto add = [&](std::size_t k, double c1, double f1) {
+    // The mass below x and its first moment about b1: on the rising side
+    // (u = x - b1) and on the falling one (v = b3 - x).
+    const auto below = [&](double x) -> std::pair<double, double> {
+      if (x <= b2) {
+        const double u = x - b1;
+        const double c = u * u * rising;
+        return {c, (2.0 / 3.0) * u * c};
+      }
+      const double v = b3 - x;
+      const double tail = v * v * falling;
+      return {1.0 - tail, total - tail * (width - (2.0 / 3.0) * v)};
+    };
+    const auto direct = [&](std::size_t k) {
+      const auto [c0, f0] = k == k1 ? std::pair(0.0, 0.0) : below(table.edge(k));
+      const auto [c1, f1] = k == k3 ? std::pair(1.0, total) : below(table.edge(k + 1));
       const double share = c1 - c0;
       mass[k] += m * share;
       moment[k] += m * ((f1 - f0 + (b1 - table.edge(k)) * share) * table.inverseWidth(k));
-      c0 = c1;
-      f0 = f1;
     };
-    std::size_t k = k1;
-    for (; k < k3; ++k) {
-      const double x = table.edge(k + 1);
-      if (x > b2) break;
-      const double u = x - b1;
-      const double c1 = u * u * rising;
-      add(k, c1, (2.0 / 3.0) * u * c1);
+    direct(k1);
+    if (k2 != k1) direct(k2);
+    if (k3 != k2) direct(k3);
+    // Whole bins: the density is 2 rising (b - b1) below b2, 2 falling (b3 - b) above.
+    if (k2 > k1 + 1) wholeBins(k1 + 1, k2, m * (-2.0 * rising * b1), m * (2.0 * rising));
+    if (k3 > k2 + 1) wholeBins(k2 + 1, k3, m * (2.0 * falling * b3), m * (-2.0 * falling));
+  }
+
+  // The density alpha + beta b over bins k0..k1-1.
+  void wholeBins(std::size_t k0, std::size_t k1, Complex alpha, Complex beta) {
+    alphaStep[k0] += alpha;
+    betaStep[k0] += beta;
+    std::size_t block = k0 / kBlockBins + 1;
+    for (; block * kBlockBins < k1; ++block) {
+      carryAlpha[block] += alpha;
+      carryBeta[block] += beta;
     }
-    for (; k < k3; ++k) {
-      const double v = b3 - table.edge(k + 1);
-      const double tail = v * v * falling;
-      add(k, 1.0 - tail, total - tail * (width - (2.0 / 3.0) * v));
+    if (k1 % kBlockBins != 0) {
+      alphaStep[k1] -= alpha;
+      betaStep[k1] -= beta;
     }
-    add(k3, 1.0, total);
+  }
+
+  // Adds the whole bins' share from alphaStep and betaStep: a density
+  // alpha + beta b over bin [e, e + w] has the mass alpha w + beta w (e + w/2)
+  // and the first moment (in the relative position) alpha w/2 + beta w (e/2 + w/3).
+  void finishMeasure() {
+    if (massLow > massHigh) return;
+    Complex alpha{}, beta{};
+    for (std::size_t k = massLow; k <= massHigh; ++k) {
+      if (k % kBlockBins == 0) {
+        alpha = std::exchange(carryAlpha[k / kBlockBins], Complex{});
+        beta = std::exchange(carryBeta[k / kBlockBins], Complex{});
+      }
+      alpha += alphaStep[k];
+      beta += betaStep[k];
+      alphaStep[k] = Complex{};
+      betaStep[k] = Complex{};
+      const double e = table.edge(k), w = table.edge(k + 1) - e;
+      mass[k] += alpha * w + beta * (w * (e + 0.5 * w));
+      moment[k] += alpha * (0.5 * w) + beta * (w * (0.5 * e + w / 3.0));
+    }
+    alphaStep[massHigh + 1] = Complex{};
+    betaStep[massHigh + 1] = Complex{};
   }
 
   bool counted(double lx, double ly) const {
@@ -1247,6 +1309,7 @@ struct ConvergedKernelWorker::Impl {
         }
       }
     }
+    finishMeasure();
   }
 
   DepthKernel kernelOfMeasure() const {
