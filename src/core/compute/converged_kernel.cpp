@@ -263,6 +263,104 @@ std::size_t ResponseTable::binOf(double b) const {
 
 // ---------------------------------------------------------------------------
 
+BinnedMeasure::BinnedMeasure(const ResponseTable& table)
+    : m_table(table),
+      m_mass(table.binCount()),
+      m_moment(table.binCount()),
+      m_alphaStep(table.binCount() + 1),
+      m_betaStep(table.binCount() + 1),
+      m_carryAlpha(table.binCount() / kBlockBins + 2),
+      m_carryBeta(table.binCount() / kBlockBins + 2) {}
+
+void BinnedMeasure::clear() {
+  std::fill(m_mass.begin(), m_mass.end(), std::complex<double>{});
+  std::fill(m_moment.begin(), m_moment.end(), std::complex<double>{});
+  m_low = m_mass.size();
+  m_high = 0;
+}
+
+void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_t kq, double br,
+                                std::size_t kr, std::complex<double> m) {
+  // The nodes in the order of their drives; bins follow the drive.
+  std::array<std::pair<double, std::size_t>, 3> n{{{bp, kp}, {bq, kq}, {br, kr}}};
+  if (n[0].first > n[1].first) std::swap(n[0], n[1]);
+  if (n[1].first > n[2].first) std::swap(n[1], n[2]);
+  if (n[0].first > n[1].first) std::swap(n[0], n[1]);
+  const double b1 = n[0].first, b2 = n[1].first, b3 = n[2].first;
+  const std::size_t k1 = std::min({kp, kq, kr});
+  const std::size_t k3 = std::max({kp, kq, kr});
+  const std::size_t k2 = std::clamp(n[1].second, k1, k3);
+  m_low = std::min(m_low, k1);
+  m_high = std::max(m_high, k3);
+  if (k1 == k3) {
+    m_mass[k1] += m;
+    m_moment[k1] += m * (((b1 + b2 + b3) / 3.0 - m_table.edge(k1)) * m_table.inverseWidth(k1));
+    return;
+  }
+  const double width = b3 - b1;
+  const double rising = b2 > b1 ? 1.0 / (width * (b2 - b1)) : 0.0;
+  const double falling = b3 > b2 ? 1.0 / (width * (b3 - b2)) : 0.0;
+  const double total = (b2 + b3 - 2.0 * b1) / 3.0;
+  // The mass below x and its first moment about b1: on the rising side
+  // (u = x - b1) and on the falling one (v = b3 - x).
+  const auto below = [&](double x) -> std::pair<double, double> {
+    if (x <= b2) {
+      const double u = x - b1;
+      const double c = u * u * rising;
+      return {c, (2.0 / 3.0) * u * c};
+    }
+    const double v = b3 - x;
+    const double tail = v * v * falling;
+    return {1.0 - tail, total - tail * (width - (2.0 / 3.0) * v)};
+  };
+  const auto direct = [&](std::size_t k) {
+    const auto [c0, f0] = k == k1 ? std::pair(0.0, 0.0) : below(m_table.edge(k));
+    const auto [c1, f1] = k == k3 ? std::pair(1.0, total) : below(m_table.edge(k + 1));
+    const double share = c1 - c0;
+    m_mass[k] += m * share;
+    m_moment[k] += m * ((f1 - f0 + (b1 - m_table.edge(k)) * share) * m_table.inverseWidth(k));
+  };
+  direct(k1);
+  if (k2 != k1) direct(k2);
+  if (k3 != k2) direct(k3);
+  // Whole bins: the density is 2 rising (b - b1) below b2, 2 falling (b3 - b) above.
+  if (k2 > k1 + 1) wholeBins(k1 + 1, k2, m * (-2.0 * rising * b1), m * (2.0 * rising));
+  if (k3 > k2 + 1) wholeBins(k2 + 1, k3, m * (2.0 * falling * b3), m * (-2.0 * falling));
+}
+
+void BinnedMeasure::wholeBins(std::size_t k0, std::size_t k1, std::complex<double> alpha,
+                              std::complex<double> beta) {
+  m_alphaStep[k0] += alpha;
+  m_betaStep[k0] += beta;
+  for (std::size_t block = k0 / kBlockBins + 1; block * kBlockBins < k1; ++block) {
+    m_carryAlpha[block] += alpha;
+    m_carryBeta[block] += beta;
+  }
+  if (k1 % kBlockBins != 0) {
+    m_alphaStep[k1] -= alpha;
+    m_betaStep[k1] -= beta;
+  }
+}
+
+void BinnedMeasure::finish() {
+  if (empty()) return;
+  // A density alpha + beta b over the bin [e, e + w] has the mass
+  // alpha w + beta w (e + w/2) and the first moment (in the relative
+  // position) alpha w/2 + beta w (e/2 + w/3).
+  std::complex<double> alpha{}, beta{};
+  for (std::size_t k = m_low; k <= m_high; ++k) {
+    if (k % kBlockBins == 0) {
+      alpha = std::exchange(m_carryAlpha[k / kBlockBins], std::complex<double>{});
+      beta = std::exchange(m_carryBeta[k / kBlockBins], std::complex<double>{});
+    }
+    alpha += std::exchange(m_alphaStep[k], std::complex<double>{});
+    beta += std::exchange(m_betaStep[k], std::complex<double>{});
+    const double e = m_table.edge(k), w = m_table.edge(k + 1) - e;
+    m_mass[k] += alpha * w + beta * (w * (e + 0.5 * w));
+    m_moment[k] += alpha * (0.5 * w) + beta * (w * (0.5 * e + w / 3.0));
+  }
+}
+
 namespace {
 
 using RemainderRow = std::array<double, 6>;  // re x, y, z, im x, y, z
@@ -721,22 +819,10 @@ struct ConvergedKernelWorker::Impl {
   // What a triangle is clipped to at the current depth: the sloping
   // ground's half-plane and the convex target outline's edges.
   std::vector<std::array<double, 3>> clipEdges;
-  std::vector<Complex> mass, moment;  // per bin: mass, first moment
-  std::size_t massLow = 0, massHigh = 0;
-  // The bins a triangle's density covers whole, as differences: a density
-  // alpha + beta b (times the triangle's mass) over bins k0..k1-1 adds
-  // (alpha, beta) at k0 and takes it off at k1; finishMeasure sums them up
-  // into the bins' mass and first moment. So a triangle costs the same
-  // however many bins it spans. The running sum starts afresh in every
-  // block of kBlockBins bins, from the densities that reach into the block
-  // (carryAlpha, carryBeta): the rounding left over from densities at small
-  // drives would otherwise be carried, times ever wider bins, to drives
-  // many orders larger.
-  static constexpr std::size_t kBlockBins = 32;
-  std::vector<Complex> alphaStep, betaStep, carryAlpha, carryBeta;
+  BinnedMeasure bins;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol)
-      : setup(s), component(c), table(t), tolerance(tol) {
+      : setup(s), component(c), table(t), tolerance(tol), bins(t) {
     const double f = kFrequencyFactor * s.grids.larmorFrequency;
     scale = static_cast<double>(s.rx.turns) * 0.5 * kMagnetisationFactor * kPi * f * f;
     discRadius = s.txGrid.radii[kSlicePoints - 1];
@@ -760,12 +846,6 @@ struct ConvergedKernelWorker::Impl {
       const auto more = wirePolygons(s.rxWire, s.rx.type, std::cos(turn), std::sin(turn), sx, sy, true);
       polygons.insert(polygons.end(), more.begin(), more.end());
     }
-    mass.assign(table.binCount(), Complex{});
-    moment.assign(table.binCount(), Complex{});
-    alphaStep.assign(table.binCount() + 1, Complex{});
-    betaStep.assign(table.binCount() + 1, Complex{});
-    carryAlpha.assign(table.binCount() / kBlockBins + 2, Complex{});
-    carryBeta.assign(table.binCount() / kBlockBins + 2, Complex{});
     variants = s.separateReceiver ? 4 : 2;
     if (s.targetCount > 0) setUpTarget();
     for (std::size_t p = 0; p < kGridPoints; ++p) {
@@ -1015,99 +1095,6 @@ struct ConvergedKernelWorker::Impl {
     return n;
   }
 
-  // Spreads `m` over [b1, b3] with the triangular density peaking at b2:
-  // each bin takes its mass and first moment (in its relative position).
-  // The bins that hold b1, b2 and b3 take theirs from the distribution
-  // function; the bins between, which one side of the density covers
-  // whole, through alphaStep and betaStep.
-  void deposit(const NodeValue& p, const NodeValue& q, const NodeValue& r, Complex m) {
-    const NodeValue* n1 = &p;
-    const NodeValue* n2 = &q;
-    const NodeValue* n3 = &r;
-    if (n1->drive > n2->drive) std::swap(n1, n2);
-    if (n2->drive > n3->drive) std::swap(n2, n3);
-    if (n1->drive > n2->drive) std::swap(n1, n2);
-    const double b1 = n1->drive, b2 = n2->drive, b3 = n3->drive;
-    // Bins follow the drive, so the sorted nodes' bins are in order too.
-    const std::size_t k1 = std::min({p.bin, q.bin, r.bin});
-    const std::size_t k3 = std::max({p.bin, q.bin, r.bin});
-    const std::size_t k2 = std::clamp(n2->bin, k1, k3);
-    massLow = std::min(massLow, k1);
-    massHigh = std::max(massHigh, k3);
-    if (k1 == k3) {
-      mass[k1] += m;
-      moment[k1] += m * (((b1 + b2 + b3) / 3.0 - table.edge(k1)) * table.inverseWidth(k1));
-      return;
-    }
-    const double width = b3 - b1;
-    const double rising = b2 > b1 ? 1.0 / (width * (b2 - b1)) : 0.0;
-    const double falling = b3 > b2 ? 1.0 / (width * (b3 - b2)) : 0.0;
-    const double total = (b2 + b3 - 2.0 * b1) / 3.0;
-    // The mass below x and its first moment about b1: on the rising side
-    // (u = x - b1) and on the falling one (v = b3 - x).
-    const auto below = [&](double x) -> std::pair<double, double> {
-      if (x <= b2) {
-        const double u = x - b1;
-        const double c = u * u * rising;
-        return {c, (2.0 / 3.0) * u * c};
-      }
-      const double v = b3 - x;
-      const double tail = v * v * falling;
-      return {1.0 - tail, total - tail * (width - (2.0 / 3.0) * v)};
-    };
-    const auto direct = [&](std::size_t k) {
-      const auto [c0, f0] = k == k1 ? std::pair(0.0, 0.0) : below(table.edge(k));
-      const auto [c1, f1] = k == k3 ? std::pair(1.0, total) : below(table.edge(k + 1));
-      const double share = c1 - c0;
-      mass[k] += m * share;
-      moment[k] += m * ((f1 - f0 + (b1 - table.edge(k)) * share) * table.inverseWidth(k));
-    };
-    direct(k1);
-    if (k2 != k1) direct(k2);
-    if (k3 != k2) direct(k3);
-    // Whole bins: the density is 2 rising (b - b1) below b2, 2 falling (b3 - b) above.
-    if (k2 > k1 + 1) wholeBins(k1 + 1, k2, m * (-2.0 * rising * b1), m * (2.0 * rising));
-    if (k3 > k2 + 1) wholeBins(k2 + 1, k3, m * (2.0 * falling * b3), m * (-2.0 * falling));
-  }
-
-  // The density alpha + beta b over bins k0..k1-1.
-  void wholeBins(std::size_t k0, std::size_t k1, Complex alpha, Complex beta) {
-    alphaStep[k0] += alpha;
-    betaStep[k0] += beta;
-    std::size_t block = k0 / kBlockBins + 1;
-    for (; block * kBlockBins < k1; ++block) {
-      carryAlpha[block] += alpha;
-      carryBeta[block] += beta;
-    }
-    if (k1 % kBlockBins != 0) {
-      alphaStep[k1] -= alpha;
-      betaStep[k1] -= beta;
-    }
-  }
-
-  // Adds the whole bins' share from alphaStep and betaStep: a density
-  // alpha + beta b over bin [e, e + w] has the mass alpha w + beta w (e + w/2)
-  // and the first moment (in the relative position) alpha w/2 + beta w (e/2 + w/3).
-  void finishMeasure() {
-    if (massLow > massHigh) return;
-    Complex alpha{}, beta{};
-    for (std::size_t k = massLow; k <= massHigh; ++k) {
-      if (k % kBlockBins == 0) {
-        alpha = std::exchange(carryAlpha[k / kBlockBins], Complex{});
-        beta = std::exchange(carryBeta[k / kBlockBins], Complex{});
-      }
-      alpha += alphaStep[k];
-      beta += betaStep[k];
-      alphaStep[k] = Complex{};
-      betaStep[k] = Complex{};
-      const double e = table.edge(k), w = table.edge(k + 1) - e;
-      mass[k] += alpha * w + beta * (w * (e + 0.5 * w));
-      moment[k] += alpha * (0.5 * w) + beta * (w * (0.5 * e + w / 3.0));
-    }
-    alphaStep[massHigh + 1] = Complex{};
-    betaStep[massHigh + 1] = Complex{};
-  }
-
   bool counted(double lx, double ly) const {
     if (setup.targetCount == 0) return true;
     const double x = tx.cosAz * lx - tx.sinAz * ly;
@@ -1118,7 +1105,8 @@ struct ConvergedKernelWorker::Impl {
   void depositTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
     const double area = 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
     if (area == 0.0) return;
-    deposit(a, b, c, (a.weight[k] + b.weight[k] + c.weight[k]) * (area * kAreaFactor / 3.0));
+    bins.addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin,
+                     (a.weight[k] + b.weight[k] + c.weight[k]) * (area * kAreaFactor / 3.0));
   }
 
   void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
@@ -1216,10 +1204,7 @@ struct ConvergedKernelWorker::Impl {
 
   // The measure of the plane at `depth` on the lattice of `level`.
   void measure(double depth, int level) {
-    std::fill(mass.begin(), mass.end(), Complex{});
-    std::fill(moment.begin(), moment.end(), Complex{});
-    massLow = mass.size();
-    massHigh = 0;
+    bins.clear();
     const double refine = std::pow(2.0, -0.5 * level);
     std::vector<double> rho, along;
     Column left, right;
@@ -1309,16 +1294,18 @@ struct ConvergedKernelWorker::Impl {
         }
       }
     }
-    finishMeasure();
+    bins.finish();
   }
 
   DepthKernel kernelOfMeasure() const {
     DepthKernel out;
-    if (massLow > massHigh) return out;
+    if (bins.empty()) return out;
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       const Complex* g = table.row(p);
       Complex sum{};
-      for (std::size_t k = massLow; k <= massHigh; ++k) sum += mass[k] * g[2 * k] + moment[k] * g[2 * k + 1];
+      for (std::size_t k = bins.low(); k <= bins.high(); ++k) {
+        sum += bins.mass(k) * g[2 * k] + bins.moment(k) * g[2 * k + 1];
+      }
       out.re[p] = scale * sum.real();
       out.im[p] = scale * sum.imag();
     }

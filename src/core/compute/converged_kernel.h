@@ -126,6 +126,48 @@ class ResponseTable {
   PulseSettings m_pulse;
 };
 
+// The complex measure of a plane pushed forward onto the bins of the drive
+// b: per bin its mass and its first moment (in the bin's relative
+// position, 0 at the lower edge, 1 at the upper). A triangle on which b is
+// linear spreads its mass with the triangular density of its three nodes'
+// drives (the exact push-forward of its area). The bins holding the nodes
+// take their share from the distribution function; the bins one side of
+// the density covers whole take theirs through differences of the
+// density's two coefficients (it is linear in b on either side of the
+// middle node), summed up by finish(), so that a triangle costs the same
+// however many bins it spans. The running sum starts afresh in every block
+// of kBlockBins bins from the densities reaching into the block: over all
+// bins, the rounding left by densities at small drives would grow, times
+// ever wider bins, into errors at drives many orders larger.
+class BinnedMeasure {
+ public:
+  static constexpr std::size_t kBlockBins = 32;
+
+  explicit BinnedMeasure(const ResponseTable& table);
+  void clear();
+  // Adds mass m spread over the drives of three nodes (b, and the bin
+  // binOf(b) of each).
+  void addTriangle(double bp, std::size_t kp, double bq, std::size_t kq, double br, std::size_t kr,
+                   std::complex<double> m);
+  // Turns the differences into the bins' mass and first moment; call once
+  // after the last triangle, before reading.
+  void finish();
+
+  bool empty() const { return m_low > m_high; }
+  std::size_t low() const { return m_low; }    // the lowest bin with mass
+  std::size_t high() const { return m_high; }  // the highest
+  const std::complex<double>& mass(std::size_t k) const { return m_mass[k]; }
+  const std::complex<double>& moment(std::size_t k) const { return m_moment[k]; }
+
+ private:
+  void wholeBins(std::size_t k0, std::size_t k1, std::complex<double> alpha, std::complex<double> beta);
+
+  const ResponseTable& m_table;
+  std::vector<std::complex<double>> m_mass, m_moment;
+  std::vector<std::complex<double>> m_alphaStep, m_betaStep, m_carryAlpha, m_carryBeta;
+  std::size_t m_low = 1, m_high = 0;
+};
+
 // The largest drive any depth of `setup` can see, T/A: a bound for the
 // response table.
 double LargestDrive(const SoundingSetup& setup);
