@@ -57,6 +57,18 @@ class TerminalProgress : public core::ComputeProgress {
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+// A computation's options from the command's, in the current folder.
+core::ComputeOptions computeOptions(const ComputeRequest& a, std::stop_token stop, core::ComputeProgress& progress) {
+  core::ComputeOptions options;
+  options.threads = a.threads;
+  options.sampling = a.sampling;
+  options.tolerance = a.tolerance;
+  options.stop = stop;
+  options.progress = &progress;
+  options.workingFolder = std::filesystem::current_path().string();
+  return options;
+}
+
 std::string seconds(std::chrono::steady_clock::duration d) {
   return core::formatFixed(std::chrono::duration<double>(d).count(), 0, 2) + " s";
 }
@@ -176,13 +188,7 @@ int computeCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err
     return kExitBadInput;
   }
   TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), a.file);
-  core::ComputeOptions options;
-  options.threads = a.threads;
-  options.sampling = a.sampling;
-  options.tolerance = a.tolerance;
-  options.stop = stop;
-  options.progress = &progress;
-  options.workingFolder = std::filesystem::current_path().string();
+  core::ComputeOptions options = computeOptions(a, stop, progress);
   options.resultFile = a.resultFile;
   const auto start = std::chrono::steady_clock::now();
   const core::ComputeResult result = core::ComputeSounding(a.file, params, options);
@@ -206,13 +212,7 @@ core::EntryStatus computeRunListEntry(const ComputeRequest& a, const std::string
                                       const core::SoundingParameters& params, std::stop_token stop,
                                       std::ostream* out, std::ostream& err, std::string& message) {
   TerminalProgress progress(err, !a.quiet && stderrIsTerminal(), file);
-  core::ComputeOptions options;
-  options.threads = a.threads;
-  options.sampling = a.sampling;
-  options.tolerance = a.tolerance;
-  options.stop = stop;
-  options.progress = &progress;
-  options.workingFolder = std::filesystem::current_path().string();
+  const core::ComputeOptions options = computeOptions(a, stop, progress);
   const auto start = std::chrono::steady_clock::now();
   const core::ComputeResult r = core::ComputeSounding(file, params, options);
   switch (r.status) {
