@@ -184,7 +184,7 @@ int master(const cli::ComputeRequest& request, int processes, std::stop_token st
   std::deque<int> queue;
   if (!openError) {
     for (int n = session.begin(); n <= session.total(); ++n) {
-      if (session.completed(n, session.hashNow(n))) {
+      if (session.completedAsOpened(n)) {
         ++tally.before;
       } else {
         queue.push_back(n);

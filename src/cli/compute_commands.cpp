@@ -268,7 +268,7 @@ int sbatchCommand(const ComputeRequest& a, std::ostream& out, std::ostream& err)
   }
   int remaining = 0;
   for (int n = session.begin(); n <= session.total(); ++n) {
-    if (!session.completed(n, session.hashNow(n))) ++remaining;
+    if (!session.completedAsOpened(n)) ++remaining;
   }
   if (remaining == 0) {
     err << "kvo-compute run-list: " << a.file << ": every entry from the start entry on is completed; "

@@ -78,9 +78,7 @@ std::optional<std::string> RunListSession::recordWritten(int number, const std::
 
 std::optional<std::string> RunListSession::recordTried(int number) {
   m_tried.insert(number);
-  const JournalLock lock(m_journalFile);
-  if (!lock.ok()) return lock.message();
-  return updateStart(lock);
+  return refreshStart();
 }
 
 std::optional<std::string> RunListSession::refreshStart() {
@@ -97,7 +95,7 @@ std::optional<std::string> RunListSession::updateStart(const JournalLock&) {
   m_journal = std::move(*journal);
   int start = m_begin;
   while (start <= total() &&
-         (m_tried.contains(start) || completed(start, m_hashes[static_cast<std::size_t>(start - 1)]))) {
+         (m_tried.contains(start) || completedAsOpened(start))) {
     ++start;
   }
   // Only the start entry changes: the entries are read again so that the

@@ -72,6 +72,11 @@ class RunListSession {
   // whether the journal holds it completed with these contents and settings.
   std::string hashNow(int number) const;
   bool completed(int number, const std::string& hash) const;
+  // The same with the contents the entry had when the list was opened (or
+  // was last computed with): what a plan made at opening goes by.
+  bool completedAsOpened(int number) const {
+    return completed(number, m_hashes[static_cast<std::size_t>(number - 1)]);
+  }
 
   // Records an entry whose result files were written (computed with the
   // contents of `hash`), or one that was tried and failed, and moves the

@@ -1,6 +1,8 @@
 #include "kernel/chart_axes.h"
 
+#include <QLineSeries>
 #include <QLogValueAxis>
+#include <QPen>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -18,6 +20,15 @@ double roundStep(double step) {
 }
 
 }  // namespace
+
+QLineSeries* makeLine(const QString& name, const QColor& colour) {
+  auto* series = new QLineSeries;
+  series->setName(name);
+  QPen pen(colour);
+  pen.setWidthF(2.0);
+  series->setPen(pen);
+  return series;
+}
 
 QAbstractAxis* makeAxis(const AxisScale& scale, const QString& title) {
   QAbstractAxis* axis = nullptr;

@@ -10,6 +10,8 @@
 #include "kernel/kernel_image.h"
 
 class QAbstractAxis;
+class QColor;
+class QLineSeries;
 
 namespace kvo::gui {
 
@@ -18,6 +20,9 @@ QAbstractAxis* makeAxis(const AxisScale& scale, const QString& title);
 // The range of `samples` for an axis: their extent (from 0 when `fromZero`
 // and the axis is linear), widened around a single value.
 AxisScale sampleScale(const std::vector<double>& samples, bool logarithmic, bool reversed, bool fromZero);
+
+// A named line series drawn 2 px wide in `colour`.
+QLineSeries* makeLine(const QString& name, const QColor& colour);
 
 // True when every sample is positive (a logarithmic axis can show them).
 bool positiveSamples(const std::vector<double>& samples);

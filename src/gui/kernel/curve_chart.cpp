@@ -48,11 +48,7 @@ void CurveChart::rebuild() {
   } lines[] = {{&m_curve.amplitudes, amplitude, QColor(0, 70, 160), QStringLiteral("Amplitude")},
                {&m_curve.phases, phase, QColor(200, 60, 0), QStringLiteral("Phase")}};
   for (const auto& l : lines) {
-    auto* series = new QLineSeries;
-    series->setName(l.name);
-    QPen pen(l.colour);
-    pen.setWidthF(2.0);
-    series->setPen(pen);
+    QLineSeries* series = makeLine(l.name, l.colour);
     for (std::size_t p = 0; p < m_curve.pulseMoments.size() && p < l.values->size(); ++p) {
       series->append(m_curve.pulseMoments[p], (*l.values)[p]);
     }

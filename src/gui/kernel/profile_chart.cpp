@@ -30,11 +30,7 @@ void ProfileChart::setProfiles(const std::vector<double>& depths, const std::vec
   addAxis(x, Qt::AlignBottom);
   addAxis(y, Qt::AlignLeft);
   for (const Profile& profile : profiles) {
-    auto* line = new QLineSeries;
-    line->setName(profile.label);
-    QPen pen(profile.colour);
-    pen.setWidthF(2.0);
-    line->setPen(pen);
+    QLineSeries* line = makeLine(profile.label, profile.colour);
     for (std::size_t z = 0; z < depths.size() && z < profile.values.size(); ++z) line->append(profile.values[z], depths[z]);
     addSeries(line);
     line->attachAxis(x);
