@@ -15,13 +15,15 @@
 // mu does not depend on q: it is built once per depth, and each pulse
 // moment then costs one sum over the bins of b.
 //
-//   Bins: [0, b0] and log-spaced bins of ratio kBinRatio up to b_max (the
-//     last bin also takes anything above). Within a bin the density of mu is
-//     taken as linear, fixed by the bin's mass and first moment; the table
-//     holds, per bin, the integrals of g_q and of s g_q over it (s the
-//     relative position in the bin), from Filon's rule on the response's
-//     amplitudes and phase at the bin's edges, which stays exact however
-//     many times g_q oscillates across the bin (ResponseTable). Where g_q
+//   Bins: [0, b0] and bins of nearly equal ratio up to b_max (the last bin
+//     also takes anything above): each octave of b is cut into 256 equal
+//     bins, numbered by the leading bits of b's floating-point pattern.
+//     Within a bin the density of mu is taken as linear, fixed by the
+//     bin's mass and first moment; the table holds, per bin, the
+//     integrals of g_q and of s g_q over it (s the relative position in
+//     the bin), from Filon's rule on the response's amplitudes and phase
+//     at the bin's edges, which stays exact however many times g_q
+//     oscillates across the bin (ResponseTable). Where g_q
 //     turns many times within a bin (next to the wire at the largest
 //     pulse moments of the shallowest depths), structure of mu finer than
 //     a bin is lost: about 1e-3 of the depth's largest |K| at 0.05 m with
@@ -76,6 +78,7 @@
 // ComputeSounding then uses the classic scheme and says so).
 
 #include <complex>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -97,7 +100,9 @@ std::optional<std::string> ConvergedSupport(const SoundingSetup& setup);
 // drive b (T/A), for every pulse moment.
 class ResponseTable {
  public:
-  static constexpr double kBinRatio = 1.003;
+  // Bins per octave of the drive: each octave [2^e, 2^(e+1)) is cut into
+  // 2^kMantissaBits equal bins (ratios 1.002 to 1.004, 1.0027 on average).
+  static constexpr int kMantissaBits = 8;
 
   // Bins up to bHigh (T/A); the first bin is [0, bHigh * 1e-9]. The
   // classic Bloch-Siegert term (w^2/w0) only for comparisons. The rows are
@@ -119,10 +124,9 @@ class ResponseTable {
   std::vector<double> m_edges;
   std::vector<std::complex<double>> m_values;
   std::vector<double> m_inverseWidths;
+  static constexpr int kPatternShift = 52 - kMantissaBits;
   double m_low = 0.0;
-  double m_logRatio = 0.0;
-  double m_log2Low = 0.0;
-  double m_inverseLog2Ratio = 0.0;
+  std::uint64_t m_firstPattern = 0;
   PulseSettings m_pulse;
 };
 

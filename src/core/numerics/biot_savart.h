@@ -14,6 +14,7 @@
 // the vertices. A point on a segment's line (|d| = 0) gets no field from that
 // segment.
 
+#include <array>
 #include <span>
 #include <vector>
 
@@ -36,12 +37,16 @@ class BiotSavartWire {
   FieldVector at(const Point3& p) const;
 
  private:
-  struct Segment {
-    Point3 a;
-    Point3 u;  // unit direction
-    double length;
+  // The segments in groups of kLanes, each quantity in its own array (so
+  // that a group is computed in vector registers); a group is filled up
+  // with segments of zero length, which add nothing.
+  static constexpr std::size_t kLanes = 4;
+  struct Group {
+    std::array<double, kLanes> ax, ay, az;  // start
+    std::array<double, kLanes> ux, uy, uz;  // unit direction
+    std::array<double, kLanes> length;
   };
-  std::vector<Segment> m_segments;
+  std::vector<Group> m_groups;
 };
 
 }  // namespace kvo::core
