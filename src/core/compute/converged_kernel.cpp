@@ -246,23 +246,18 @@ std::size_t ResponseTable::binOf(double b) const {
 
 BinnedMeasure::BinnedMeasure(const ResponseTable& table)
     : m_table(table),
-      m_mass(table.binCount()),
-      m_moment(table.binCount()),
-      m_alphaStep(table.binCount() + 1),
-      m_betaStep(table.binCount() + 1),
-      m_carryAlpha(table.binCount() / kBlockBins + 2),
-      m_carryBeta(table.binCount() / kBlockBins + 2) {}
+      m_bins(table.binCount()),
+      m_steps(table.binCount() + 1),
+      m_carries(table.binCount() / kBlockBins + 2) {}
 
 void BinnedMeasure::clear() {
   // Only the bins the last measure reached hold anything (finish() leaves
   // the differences and carries at zero).
   if (!empty()) {
-    std::fill(m_mass.begin() + static_cast<std::ptrdiff_t>(m_low), m_mass.begin() + static_cast<std::ptrdiff_t>(m_high) + 1,
-              std::complex<double>{});
-    std::fill(m_moment.begin() + static_cast<std::ptrdiff_t>(m_low),
-              m_moment.begin() + static_cast<std::ptrdiff_t>(m_high) + 1, std::complex<double>{});
+    std::fill(m_bins.begin() + static_cast<std::ptrdiff_t>(m_low), m_bins.begin() + static_cast<std::ptrdiff_t>(m_high) + 1,
+              Pair{});
   }
-  m_low = m_mass.size();
+  m_low = m_bins.size();
   m_high = 0;
 }
 
@@ -280,8 +275,8 @@ void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_
   m_low = std::min(m_low, k1);
   m_high = std::max(m_high, k3);
   if (k1 == k3) {
-    m_mass[k1] += m;
-    m_moment[k1] += m * (((b1 + b2 + b3) / 3.0 - m_table.edge(k1)) * m_table.inverseWidth(k1));
+    m_bins[k1].first += m;
+    m_bins[k1].second += m * (((b1 + b2 + b3) / 3.0 - m_table.edge(k1)) * m_table.inverseWidth(k1));
     return;
   }
   const double width = b3 - b1;
@@ -304,8 +299,9 @@ void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_
     const auto [c0, f0] = k == k1 ? std::pair(0.0, 0.0) : below(m_table.edge(k));
     const auto [c1, f1] = k == k3 ? std::pair(1.0, total) : below(m_table.edge(k + 1));
     const double share = c1 - c0;
-    m_mass[k] += m * share;
-    m_moment[k] += m * ((f1 - f0 + (b1 - m_table.edge(k)) * share) * m_table.inverseWidth(k));
+    Pair& bin = m_bins[k];
+    bin.first += m * share;
+    bin.second += m * ((f1 - f0 + (b1 - m_table.edge(k)) * share) * m_table.inverseWidth(k));
   };
   direct(k1);
   if (k2 != k1) direct(k2);
@@ -317,15 +313,15 @@ void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_
 
 void BinnedMeasure::wholeBins(std::size_t k0, std::size_t k1, std::complex<double> alpha,
                               std::complex<double> beta) {
-  m_alphaStep[k0] += alpha;
-  m_betaStep[k0] += beta;
+  m_steps[k0].first += alpha;
+  m_steps[k0].second += beta;
   for (std::size_t block = k0 / kBlockBins + 1; block * kBlockBins < k1; ++block) {
-    m_carryAlpha[block] += alpha;
-    m_carryBeta[block] += beta;
+    m_carries[block].first += alpha;
+    m_carries[block].second += beta;
   }
   if (k1 % kBlockBins != 0) {
-    m_alphaStep[k1] -= alpha;
-    m_betaStep[k1] -= beta;
+    m_steps[k1].first -= alpha;
+    m_steps[k1].second -= beta;
   }
 }
 
@@ -337,14 +333,16 @@ void BinnedMeasure::finish() {
   std::complex<double> alpha{}, beta{};
   for (std::size_t k = m_low; k <= m_high; ++k) {
     if (k % kBlockBins == 0) {
-      alpha = std::exchange(m_carryAlpha[k / kBlockBins], std::complex<double>{});
-      beta = std::exchange(m_carryBeta[k / kBlockBins], std::complex<double>{});
+      const Pair carry = std::exchange(m_carries[k / kBlockBins], Pair{});
+      alpha = carry.first;
+      beta = carry.second;
     }
-    alpha += std::exchange(m_alphaStep[k], std::complex<double>{});
-    beta += std::exchange(m_betaStep[k], std::complex<double>{});
+    const Pair step = std::exchange(m_steps[k], Pair{});
+    alpha += step.first;
+    beta += step.second;
     const double e = m_table.edge(k), w = m_table.edge(k + 1) - e;
-    m_mass[k] += alpha * w + beta * (w * (e + 0.5 * w));
-    m_moment[k] += alpha * (0.5 * w) + beta * (w * (0.5 * e + w / 3.0));
+    m_bins[k].first += alpha * w + beta * (w * (e + 0.5 * w));
+    m_bins[k].second += alpha * (0.5 * w) + beta * (w * (0.5 * e + w / 3.0));
   }
 }
 
@@ -1325,15 +1323,15 @@ struct ConvergedKernelWorker::Impl {
     if (bins.empty()) return out;
     // In real arithmetic: the complex product's checks for infinities
     // would keep the loop from being vectorised.
-    const double* mass = reinterpret_cast<const double*>(&bins.mass(0));
-    const double* moment = reinterpret_cast<const double*>(&bins.moment(0));
+    // Per bin: mass (re, im), then first moment (re, im).
+    const double* values = bins.data();
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       const double* g = reinterpret_cast<const double*>(table.row(p));
       double re = 0.0, im = 0.0;
       for (std::size_t k = bins.low(); k <= bins.high(); ++k) {
         const double* gk = g + 4 * k;
-        const double m0 = mass[2 * k], m1 = mass[2 * k + 1];
-        const double n0 = moment[2 * k], n1 = moment[2 * k + 1];
+        const double* v = values + 4 * k;
+        const double m0 = v[0], m1 = v[1], n0 = v[2], n1 = v[3];
         re += m0 * gk[0] - m1 * gk[1] + n0 * gk[2] - n1 * gk[3];
         im += m0 * gk[1] + m1 * gk[0] + n0 * gk[3] + n1 * gk[2];
       }

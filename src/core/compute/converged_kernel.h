@@ -160,15 +160,24 @@ class BinnedMeasure {
   bool empty() const { return m_low > m_high; }
   std::size_t low() const { return m_low; }    // the lowest bin with mass
   std::size_t high() const { return m_high; }  // the highest
-  const std::complex<double>& mass(std::size_t k) const { return m_mass[k]; }
-  const std::complex<double>& moment(std::size_t k) const { return m_moment[k]; }
+  const std::complex<double>& mass(std::size_t k) const { return m_bins[k].first; }
+  const std::complex<double>& moment(std::size_t k) const { return m_bins[k].second; }
+  // Four numbers per bin: the mass's real and imaginary parts, then the
+  // first moment's.
+  const double* data() const { return reinterpret_cast<const double*>(m_bins.data()); }
 
  private:
   void wholeBins(std::size_t k0, std::size_t k1, std::complex<double> alpha, std::complex<double> beta);
 
   const ResponseTable& m_table;
-  std::vector<std::complex<double>> m_mass, m_moment;
-  std::vector<std::complex<double>> m_alphaStep, m_betaStep, m_carryAlpha, m_carryBeta;
+  // Two complex numbers kept side by side, so that a bin's update touches
+  // one place in memory: (mass, moment) per bin, the density's two
+  // coefficients (alpha, beta) per difference and per block's carry.
+  struct Pair {
+    std::complex<double> first, second;
+  };
+  static_assert(sizeof(Pair) == 4 * sizeof(double));
+  std::vector<Pair> m_bins, m_steps, m_carries;
   std::size_t m_low = 1, m_high = 0;
 };
 
