@@ -1089,10 +1089,10 @@ struct ConvergedKernelWorker::Impl {
     n.drive = magnitude(b.p0, b.p1);
     n.bin = table.binOf(n.drive);
     if (!setup.separateReceiver) {
+      const double size = magnitude(a.p0, a.p1);
       for (std::size_t k = 0; k < 2; ++k) {
         const double sign = (k & 1u) != 0 ? -1.0 : 1.0;
-        const double turn = SignalTurn(PairPhase(sign * a.p0, a.p1), PairPhase(sign * b.p0, b.p1));
-        n.weight[k] = std::polar(magnitude(a.p0, a.p1), turn);
+        n.weight[k] = size * SignalTurnPhasor(sign * a.p0, a.p1, sign * b.p0, b.p1);
       }
       return n;
     }
@@ -1108,11 +1108,11 @@ struct ConvergedKernelWorker::Impl {
     const PerpendicularComponents rc = PerpendicularPlaneComponents(inc, rxField);
     const PlaneVector txRe{tc.u[0], tc.v[0]}, txIm{tc.u[1], tc.v[1]};
     const PlaneVector rxRe{rc.u[0], rc.v[0]}, rxIm{rc.u[1], rc.v[1]};
+    const double size = magnitude(a.p0, a.p1);
     for (std::size_t k = 0; k < kVariants; ++k) {
       const double signB = (k & 1u) != 0 ? -1.0 : 1.0;
       const double signA = (k & 2u) != 0 ? -1.0 : 1.0;
-      const double turn = SignalTurn(PairPhase(signA * a.p0, a.p1), PairPhase(signB * b.p0, b.p1), txRe, txIm, rxRe, rxIm);
-      n.weight[k] = std::polar(magnitude(a.p0, a.p1), turn);
+      n.weight[k] = size * SignalTurnPhasor(signA * a.p0, a.p1, signB * b.p0, b.p1, txRe, txIm, rxRe, rxIm);
     }
     return n;
   }

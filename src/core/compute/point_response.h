@@ -31,6 +31,8 @@
 // Small flip angles (W tau << 1): S ~ |A| w tau, linear in the current, and
 // R ~ -|A| w d tau^2/2.
 
+#include <complex>
+
 #include "numerics/perpendicular_field.h"
 
 namespace kvo::core {
@@ -81,5 +83,13 @@ double SignalTurn(double psiA, double psiB);
 // imaginary part; rxRe, rxIm the receiver's.
 double SignalTurn(double psiA, double psiB, const PlaneVector& txRe, const PlaneVector& txIm,
                   const PlaneVector& rxRe, const PlaneVector& rxIm);
+
+// e^{i turn} of the two SignalTurn forms, with the phases given by their
+// pairs: psiA = PairPhase(a0, a1), psiB = PairPhase(b0, b1). Computed from
+// the pairs' and the field vectors' directions, without angles (the
+// converged sampling evaluates it for every sign choice of every node).
+std::complex<double> SignalTurnPhasor(double a0, double a1, double b0, double b1);
+std::complex<double> SignalTurnPhasor(double a0, double a1, double b0, double b1, const PlaneVector& txRe,
+                                      const PlaneVector& txIm, const PlaneVector& rxRe, const PlaneVector& rxIm);
 
 }  // namespace kvo::core

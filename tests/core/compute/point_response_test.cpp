@@ -90,6 +90,46 @@ TEST(PairPhase, CoversEveryQuadrantAndTheAxes) {
   for (const Case& c : cases) EXPECT_NEAR(PairPhase(c.first, c.second), c.phase, 1e-10) << c.first << ", " << c.second;  // pi is the stored value
 }
 
+// The phasor form that the converged sampling uses is e^{i SignalTurn}
+// for both forms: every quadrant of both pairs, pairs on the axes and at
+// the origin, and field vectors with parts of every sign (including
+// perpendicular ones). The phases are PairPhase's with the exact pi
+// (PairPhase adds the stored 3.1415926536, which moves the direction of a
+// pair like (-0.7, -5e-10) by a per cent). Field directions that vanish at
+// the pair's phase are left out: the angle form takes them from the
+// rounding of cos(pi/2), the phasor form takes no turn.
+TEST(SignalTurnPhasor, IsTheExponentialOfTheTurn) {
+  const auto PairPhase = [](double first, double second) {
+    if (first == 0.0) return second < 0.0 ? -std::numbers::pi / 2 : std::numbers::pi / 2;
+    return std::atan(second / first) + (first < 0.0 ? std::numbers::pi : 0.0);
+  };
+  const double values[] = {1.3, -0.7, 0.0, 0.4, -2.1};
+  const std::array<PlaneVector, 6> vectors = {PlaneVector{1.0, 0.5}, {-0.3, 2.0}, {0.7, -1.1}, {-1.2, -0.4}, {0.0, -1.0}, {1.0, 0.0}};
+  int checked = 0;
+  for (const double a0 : values) {
+    for (const double a1 : values) {
+      for (const double b0 : values) {
+        for (const double b1 : values) {
+          const double psiA = PairPhase(a0, a1), psiB = PairPhase(b0, b1);
+          const std::complex<double> plain = SignalTurnPhasor(a0, a1, b0, b1);
+          EXPECT_LT(std::abs(plain - std::polar(1.0, SignalTurn(psiA, psiB))), 1e-12);
+          const std::size_t i = static_cast<std::size_t>(checked) % vectors.size();
+          const PlaneVector& txRe = vectors[i];
+          const PlaneVector& txIm = vectors[(i + 1) % vectors.size()];
+          const PlaneVector& rxRe = vectors[(i + 3) % vectors.size()];
+          const PlaneVector& rxIm = vectors[(i + 4) % vectors.size()];
+          const std::complex<double> turned = SignalTurnPhasor(a0, a1, b0, b1, txRe, txIm, rxRe, rxIm);
+          const double turn = SignalTurn(psiA, psiB, txRe, txIm, rxRe, rxIm);
+          EXPECT_LT(std::abs(turned - std::polar(1.0, turn)), 1e-12)
+              << a0 << " " << a1 << " " << b0 << " " << b1 << " vectors from " << i;
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(checked, 625);
+}
+
 }  // namespace
 }  // namespace kvo::core
 
