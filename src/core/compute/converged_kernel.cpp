@@ -404,16 +404,40 @@ struct LoopRemainder {
     return v;
   }
 
-  // Ray k of the whole circle of rays, from the sector's.
-  RemainderRow ray(const std::vector<RemainderRow>& rows, long k, std::size_t i) const {
-    const std::size_t n = radii.size();
+  // Ray k of the whole circle of rays is the sector's ray sectorRay(k),
+  // its rows turned by unfold(v, k) (linear, so a sum of rows is unfolded
+  // at once).
+  std::size_t sectorRay(long k) const {
     const long last = static_cast<long>(lastAngle);
-    if (k < 0) return mirrorY(ray(rows, -k, i));
+    if (k < 0) return sectorRay(-k);
+    if (k > last) return sectorRay(2 * last - k);
+    return static_cast<std::size_t>(k);
+  }
+  RemainderRow unfold(const RemainderRow& v, long k) const {
+    const long last = static_cast<long>(lastAngle);
+    if (k < 0) return mirrorY(unfold(v, -k));
     if (k > last) {
-      const RemainderRow v = ray(rows, 2 * last - k, i);
-      return square() ? diagonal(v) : mirrorX(v);
+      const RemainderRow u = unfold(v, 2 * last - k);
+      return square() ? diagonal(u) : mirrorX(u);
     }
-    return rows[static_cast<std::size_t>(k) * n + i];
+    return v;
+  }
+
+  // The inverse denominators of the radial Lagrange weights of the stencil
+  // starting at each radius.
+  std::vector<std::array<double, 4>> radialDenominators;
+  void setUpRadialStencils() {
+    const std::size_t n = radii.size();
+    radialDenominators.assign(n >= 4 ? n - 3 : 0, {});
+    for (std::size_t start = 0; start + 4 <= n; ++start) {
+      for (std::size_t a = 0; a < 4; ++a) {
+        double d = 1.0;
+        for (std::size_t b = 0; b < 4; ++b) {
+          if (a != b) d *= radii[start + a] - radii[start + b];
+        }
+        radialDenominators[start][a] = 1.0 / d;
+      }
+    }
   }
 
   RemainderRow interpolate(const std::vector<RemainderRow>& rows, double x, double y) const {
@@ -425,14 +449,11 @@ struct LoopRemainder {
     const std::size_t upper = static_cast<std::size_t>(std::upper_bound(radii.begin(), radii.end(), r) - radii.begin());
     const std::size_t i0 = upper == 0 ? 0 : upper - 1;
     const std::size_t start = std::min<std::size_t>(i0 == 0 ? 0 : i0 - 1, n - 4);
-    std::array<double, 4> wr{};
-    for (std::size_t a = 0; a < 4; ++a) {
-      double w = 1.0;
-      for (std::size_t b = 0; b < 4; ++b) {
-        if (a != b) w *= (r - radii[start + b]) / (radii[start + a] - radii[start + b]);
-      }
-      wr[a] = w;
-    }
+    std::array<double, 4> d{};
+    for (std::size_t a = 0; a < 4; ++a) d[a] = r - radii[start + a];
+    const std::array<double, 4>& inv = radialDenominators[start];
+    const std::array<double, 4> wr{d[1] * d[2] * d[3] * inv[0], d[0] * d[2] * d[3] * inv[1], d[0] * d[1] * d[3] * inv[2],
+                                   d[0] * d[1] * d[2] * inv[3]};
     if (circle()) {
       for (std::size_t a = 0; a < 4; ++a) {
         for (std::size_t c = 0; c < 6; ++c) v[c] += wr[a] * rows[start + a][c];
@@ -453,11 +474,13 @@ struct LoopRemainder {
                                    -(f + 1.0) * f * (f - 2.0) / 2.0, (f + 1.0) * f * (f - 1.0) / 6.0};
     for (std::size_t b = 0; b < 4; ++b) {
       const long k = static_cast<long>(k0) + static_cast<long>(b) - 1;
+      const RemainderRow* base = &rows[sectorRay(k) * n + start];
+      RemainderRow along{};
       for (std::size_t a = 0; a < 4; ++a) {
-        const RemainderRow node = ray(rows, k, start + a);
-        const double w = wa[b] * wr[a];
-        for (std::size_t c = 0; c < 6; ++c) v[c] += w * node[c];
+        for (std::size_t c = 0; c < 6; ++c) along[c] += wr[a] * base[a][c];
       }
+      const RemainderRow turned = unfold(along, k);
+      for (std::size_t c = 0; c < 6; ++c) v[c] += wa[b] * turned[c];
     }
     if (swapped) v = diagonal(v);
     if (flipY) v = mirrorY(v);
@@ -968,6 +991,7 @@ struct ConvergedKernelWorker::Impl {
     const std::size_t quarter = static_cast<std::size_t>(grid.angleCount - 1) / 4;
     loop.lastAngle = type == 1 ? 0 : (type == 2 ? quarter / 2 : quarter);
     loop.step = 2.0 * kPi / static_cast<double>(grid.angleCount - 1);
+    loop.setUpRadialStencils();
     loop.wire = singlePrecisionWire(wire);
     loop.staticField = BiotSavartWire(loop.wire);
     const double az = degreesToRadians(azimuthDegrees);
