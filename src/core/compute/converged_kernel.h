@@ -65,10 +65,10 @@
 //     (the earth's part varies on the scale of the depth and the skin
 //     depth, not of the distance to the wire). The loop is turned by its
 //     exact azimuth.
-//   Error control: each depth is integrated on two lattices, the second
-//     finer by sqrt(2) in both directions; when the two differ by more than
-//     the tolerance (relative to the depth's largest |K|), finer lattices
-//     follow, up to kMaxLevel. The last difference is the error estimate
+//   Error control: each depth is integrated on two lattices (levels 1 and
+//     2), the second finer by sqrt(2) in both directions; when the two
+//     differ by more than the tolerance (relative to the depth's largest
+//     |K|), finer lattices follow, up to kMaxLevel. The last difference is the error estimate
 //     (for the second-order convergence of the lattice, about the error of
 //     the finer result, which is the one returned).
 //
