@@ -60,11 +60,10 @@
 //   Field at a point: the Biot-Savart field of the loop's wire in free space
 //     (biot_savart.h, exact at every point) plus the earth's part, the
 //     component's field minus that static field on rays of the loop's
-//     symmetry sector at twice the radial density of its polar grid,
-//     interpolated with four-point Lagrange stencils in radius and angle
-//     (the earth's part varies on the scale of the depth and the skin
-//     depth, not of the distance to the wire). The loop is turned by its
-//     exact azimuth.
+//     symmetry sector at the radii of its polar grid, interpolated with
+//     four-point Lagrange stencils in radius and angle (the earth's part
+//     varies on the scale of the depth and the skin depth, not of the
+//     distance to the wire). The loop is turned by its exact azimuth.
 //   Error control: each depth is integrated on two lattices (levels 1 and
 //     2), the second finer by sqrt(2) in both directions; when the two
 //     differ by more than the tolerance (relative to the depth's largest
