@@ -869,13 +869,10 @@ struct ConvergedKernelWorker::Impl {
   // What a triangle is clipped to at the current depth: the sloping
   // ground's half-plane and the convex target outline's edges.
   std::vector<std::array<double, 3>> clipEdges;
-  // The measures of the last two levels (the first two are summed against
-  // the response table together), and the one being built.
-  std::array<BinnedMeasure, 2> measures;
-  BinnedMeasure* bins = &measures[0];
+  BinnedMeasure bins;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol)
-      : setup(s), component(c), table(t), tolerance(tol), measures{BinnedMeasure(t), BinnedMeasure(t)} {
+      : setup(s), component(c), table(t), tolerance(tol), bins(t) {
     const double f = kFrequencyFactor * s.grids.larmorFrequency;
     scale = static_cast<double>(s.rx.turns) * 0.5 * kMagnetisationFactor * kPi * f * f;
     discRadius = s.txGrid.radii[kSlicePoints - 1];
@@ -1159,7 +1156,7 @@ struct ConvergedKernelWorker::Impl {
   void depositTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
     const double area = 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
     if (area == 0.0) return;
-    bins->addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin,
+    bins.addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin,
                      (a.weight[k] + b.weight[k] + c.weight[k]) * (area * kAreaFactor / 3.0));
   }
 
@@ -1258,7 +1255,7 @@ struct ConvergedKernelWorker::Impl {
 
   // The measure of the plane at `depth` on the lattice of `level`.
   void measure(double depth, int level) {
-    bins->clear();
+    bins.clear();
     const double refine = std::pow(2.0, -0.5 * level);
     std::vector<double> rho, along;
     Column left, right;
@@ -1347,44 +1344,30 @@ struct ConvergedKernelWorker::Impl {
         }
       }
     }
-    bins->finish();
+    bins.finish();
   }
 
-  // The kernels of `count` measures (one or two) in one pass over the
-  // response table, whose rows are then read once for both. A measure is
-  // zero outside its own range of bins, so each sum runs over the joint
-  // range in the same order as alone and gives the same bits.
-  void kernelsOfMeasures(const BinnedMeasure* const* m, std::size_t count, DepthKernel* out) const {
-    std::size_t low = SIZE_MAX, high = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      out[i] = DepthKernel{};
-      if (m[i]->empty()) continue;
-      low = std::min(low, m[i]->low());
-      high = std::max(high, m[i]->high());
-    }
-    if (low > high) return;
+  DepthKernel kernelOfMeasure() const {
+    DepthKernel out;
+    if (bins.empty()) return out;
     // In real arithmetic: the complex product's checks for infinities
-    // would keep the loop from being vectorised. Per bin: mass (re, im),
-    // then first moment (re, im).
-    std::array<const double*, 2> values{};
-    for (std::size_t i = 0; i < count; ++i) values[i] = m[i]->data();
+    // would keep the loop from being vectorised.
+    // Per bin: mass (re, im), then first moment (re, im).
+    const double* values = bins.data();
     for (std::size_t p = 0; p < kGridPoints; ++p) {
       const double* g = reinterpret_cast<const double*>(table.row(p));
-      std::array<double, 2> re{}, im{};
-      for (std::size_t k = low; k <= high; ++k) {
+      double re = 0.0, im = 0.0;
+      for (std::size_t k = bins.low(); k <= bins.high(); ++k) {
         const double* gk = g + 4 * k;
-        for (std::size_t i = 0; i < count; ++i) {
-          const double* v = values[i] + 4 * k;
-          const double m0 = v[0], m1 = v[1], n0 = v[2], n1 = v[3];
-          re[i] += m0 * gk[0] - m1 * gk[1] + n0 * gk[2] - n1 * gk[3];
-          im[i] += m0 * gk[1] + m1 * gk[0] + n0 * gk[3] + n1 * gk[2];
-        }
+        const double* v = values + 4 * k;
+        const double m0 = v[0], m1 = v[1], n0 = v[2], n1 = v[3];
+        re += m0 * gk[0] - m1 * gk[1] + n0 * gk[2] - n1 * gk[3];
+        im += m0 * gk[1] + m1 * gk[0] + n0 * gk[3] + n1 * gk[2];
       }
-      for (std::size_t i = 0; i < count; ++i) {
-        out[i].re[p] = scale * re[i];
-        out[i].im[p] = scale * im[i];
-      }
+      out.re[p] = scale * re;
+      out.im[p] = scale * im;
     }
+    return out;
   }
 
   static double difference(const DepthKernel& a, const DepthKernel& b) {
@@ -1409,26 +1392,15 @@ struct ConvergedKernelWorker::Impl {
       if (setup.separateReceiver && fillRemainder(rx, true, depth) != 0) return 1;
     }
     outlines = setup.targetOutlines(z);
-    // The first two levels, summed together.
-    bins = &measures[0];
     measure(depth, kFirstLevel);
-    bins = &measures[1];
-    measure(depth, kFirstLevel + 1);
-    const std::array<const BinnedMeasure*, 2> both{&measures[0], &measures[1]};
-    std::array<DepthKernel, 2> kernels;
-    kernelsOfMeasures(both.data(), 2, kernels.data());
-    out.kernel = kernels[1];
-    out.level = kFirstLevel + 1;
-    out.errorEstimate = difference(kernels[0], out.kernel);
-    // Finer ones while the last two differ by more than the tolerance.
-    for (int level = kFirstLevel + 2; level <= kMaxLevel && out.errorEstimate > tolerance; ++level) {
-      const DepthKernel previous = out.kernel;
-      bins = &measures[static_cast<std::size_t>(level) % 2];
+    DepthKernel previous = kernelOfMeasure();
+    for (int level = kFirstLevel + 1; level <= kMaxLevel; ++level) {
       measure(depth, level);
-      const BinnedMeasure* last = bins;
-      kernelsOfMeasures(&last, 1, &out.kernel);
+      out.kernel = kernelOfMeasure();
       out.level = level;
       out.errorEstimate = difference(previous, out.kernel);
+      if (out.errorEstimate <= tolerance) break;
+      previous = out.kernel;
     }
     return 0;
   }
