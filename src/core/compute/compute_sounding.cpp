@@ -187,9 +187,10 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
         });
     if (rows.outcome == RunOutcome::Stopped) return stoppedResult(std::move(result));
     std::vector<double> estimates(depths.size(), 0.0);
+    ConvergedShared shared;
     const RunResult run = runItems(
         depths.size(), options.threads, options.stop,
-        [&] { return std::make_unique<ConvergedKernelWorker>(*setup, component, table, options.tolerance); },
+        [&] { return std::make_unique<ConvergedKernelWorker>(*setup, component, table, options.tolerance, shared); },
         [&](ConvergedKernelWorker& worker, std::size_t i) {
           const std::size_t z = depths[i];
           if (!setup->inDepthWindow(z)) return true;

@@ -4,7 +4,9 @@
 #include <bit>
 #include <cstdint>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <utility>
 
 #include "compute/point_response.h"
@@ -365,6 +367,29 @@ using RemainderRow = std::array<double, 6>;  // re x, y, z, im x, y, z
 // gives (Hx, -Hy, Hz) for every loop; x -> -x gives (-Hx, Hy, Hz) for a
 // single loop and (Hx, -Hy, -Hz) for an eight; the square's diagonal swaps
 // Hx and Hy.
+// The earth's part on the levels below a sloping ground, for the model and
+// (elliptical split) the reference earth: level j is read only after
+// filled[j] is seen set, and filled under locks[j] by the first worker to
+// need it.
+struct SlopeLevels {
+  std::mutex sizing;
+  std::size_t count = 0;
+  std::vector<std::vector<RemainderRow>> model, reference;
+  std::unique_ptr<std::atomic<bool>[]> filled;
+  std::unique_ptr<std::mutex[]> locks;
+
+  // Every worker finds the same levels; the first one sizes the store.
+  void size(std::size_t n) {
+    const std::lock_guard<std::mutex> guard(sizing);
+    if (count != 0) return;
+    model.assign(n, {});
+    reference.assign(n, {});
+    filled = std::make_unique<std::atomic<bool>[]>(n);
+    locks = std::make_unique<std::mutex[]>(n);
+    count = n;
+  }
+};
+
 struct LoopRemainder {
   int type = 1;
   std::vector<double> radii;            // m
@@ -377,11 +402,11 @@ struct LoopRemainder {
   double cosAz = 1.0, sinAz = 0.0;      // loop frame -> common frame
   double centreX = 0.0, centreY = 0.0;  // in the common frame
   // Sloping ground: the slope's frame of this loop, and the earth's part on
-  // levels of depth below the slope (filled as depths need them; an empty
-  // level is not filled yet).
+  // levels of depth below the slope (filled as depths need them, shared by
+  // the workers).
   std::optional<SlopeFrame> slope;
   std::vector<double> levels;  // m below the slope, increasing
-  std::vector<std::vector<RemainderRow>> levelModel, levelReference;
+  SlopeLevels* levelRows = nullptr;
 
   bool circle() const { return type == 1; }
   bool square() const { return type == 2; }
@@ -536,7 +561,7 @@ struct LoopRemainder {
   // The loop's field at a located point, for the model or the reference
   // earth, in the common frame.
   ComplexField fieldAt(const Located& p, bool referenceEarth) const {
-    const RemainderRow v = slope ? interpolateLevels(referenceEarth ? levelReference : levelModel, p.x, p.y, p.zs)
+    const RemainderRow v = slope ? interpolateLevels(referenceEarth ? levelRows->reference : levelRows->model, p.x, p.y, p.zs)
                                  : interpolate(referenceEarth ? reference : model, p.x, p.y);
     FieldVector re{p.stat[0] + v[0], p.stat[1] + v[1], p.stat[2] + v[2]};
     FieldVector im{v[3], v[4], v[5]};
@@ -855,6 +880,7 @@ struct ConvergedKernelWorker::Impl {
   const FieldComponent& component;
   const ResponseTable& table;
   double tolerance;
+  SlopeLevels& sharedLevels;
   double scale = 0.0;
   LoopRemainder tx, rx;
   std::vector<WirePolygon> polygons;
@@ -871,8 +897,8 @@ struct ConvergedKernelWorker::Impl {
   std::vector<std::array<double, 3>> clipEdges;
   BinnedMeasure bins;
 
-  Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol)
-      : setup(s), component(c), table(t), tolerance(tol), bins(t) {
+  Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol, SlopeLevels& levels)
+      : setup(s), component(c), table(t), tolerance(tol), sharedLevels(levels), bins(t) {
     const double f = kFrequencyFactor * s.grids.larmorFrequency;
     scale = static_cast<double>(s.rx.turns) * 0.5 * kMagnetisationFactor * kPi * f * f;
     discRadius = s.txGrid.radii[kSlicePoints - 1];
@@ -921,8 +947,8 @@ struct ConvergedKernelWorker::Impl {
     while (tx.levels.size() < 4 || tx.levels[tx.levels.size() - 3] < deepest) {
       tx.levels.push_back(tx.levels.back() * kSlopeLevelRatio);
     }
-    tx.levelModel.assign(tx.levels.size(), {});
-    tx.levelReference.assign(tx.levels.size(), {});
+    tx.levelRows = &sharedLevels;
+    sharedLevels.size(tx.levels.size());
     LoopWireShape level = setup.txWire;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(level.segmentCount); ++i) {
       auto& v = level.vertices[i];
@@ -1018,9 +1044,13 @@ struct ConvergedKernelWorker::Impl {
     };
     const std::size_t first = index(e[2] - reach) >= 2 ? index(e[2] - reach) - 2 : 0;
     const std::size_t last = std::min(index(e[2] + reach) + 3, tx.levels.size() - 1);
+    SlopeLevels& rows = *tx.levelRows;
     for (std::size_t j = first; j <= last; ++j) {
-      if (!tx.levelModel[j].empty()) continue;
-      if (fillRows(tx, false, tx.levels[j], tx.levelModel[j], tx.levelReference[j]) != 0) return 1;
+      if (rows.filled[j].load(std::memory_order_acquire)) continue;
+      const std::lock_guard<std::mutex> guard(rows.locks[j]);
+      if (rows.filled[j].load(std::memory_order_relaxed)) continue;
+      if (fillRows(tx, false, tx.levels[j], rows.model[j], rows.reference[j]) != 0) return 1;
+      rows.filled[j].store(true, std::memory_order_release);
     }
     return 0;
   }
@@ -1406,9 +1436,16 @@ struct ConvergedKernelWorker::Impl {
   }
 };
 
+struct ConvergedShared::Impl {
+  SlopeLevels levels;
+};
+
+ConvergedShared::ConvergedShared() : m_impl(std::make_unique<Impl>()) {}
+ConvergedShared::~ConvergedShared() = default;
+
 ConvergedKernelWorker::ConvergedKernelWorker(const SoundingSetup& setup, const FieldComponent& component,
-                                             const ResponseTable& table, double tolerance)
-    : m_impl(std::make_unique<Impl>(setup, component, table, tolerance)) {}
+                                             const ResponseTable& table, double tolerance, ConvergedShared& shared)
+    : m_impl(std::make_unique<Impl>(setup, component, table, tolerance, shared.m_impl->levels)) {}
 
 ConvergedKernelWorker::~ConvergedKernelWorker() = default;
 

@@ -190,10 +190,26 @@ struct ConvergedDepth {
   int level = 0;               // of the lattice used
 };
 
+// What the workers of one computation share: on sloping ground, the earth's
+// part of the field on the levels below the slope, each level computed once
+// by whichever worker needs it first (its values do not depend on which).
+class ConvergedShared {
+ public:
+  ConvergedShared();
+  ~ConvergedShared();
+  ConvergedShared(const ConvergedShared&) = delete;
+  ConvergedShared& operator=(const ConvergedShared&) = delete;
+
+ private:
+  friend class ConvergedKernelWorker;
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
 class ConvergedKernelWorker {
  public:
   ConvergedKernelWorker(const SoundingSetup& setup, const FieldComponent& component,
-                        const ResponseTable& table, double tolerance);
+                        const ResponseTable& table, double tolerance, ConvergedShared& shared);
   ~ConvergedKernelWorker();
 
   // The kernel of depth index z: 0, or 1 when the field component failed.

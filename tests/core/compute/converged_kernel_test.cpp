@@ -119,14 +119,25 @@ TEST_F(ConvergedKernelTest, InvariancesHoldFromTheShallowestDepth) {
   }
 }
 
+// Level ground, and sloping ground, where the workers share the earth's
+// part on the levels below the slope (whichever fills a level first).
 TEST_F(ConvergedKernelTest, AnyNumberOfThreadsGivesTheSameBits) {
-  SoundingParameters p = sounding({1, 30, 0, 1, 0, 0, 0}, 0);
-  p.computing[kMaxDepth] = 20.0;
-  p.computing[kMaxPulseMoment] = 100;
-  const ComputeResult one = run(p, 1, nullptr, 1e-2);
-  const ComputeResult two = run(p, 2, nullptr, 1e-2);
-  ASSERT_TRUE(one.written() && two.written());
-  EXPECT_EQ(0, std::memcmp(one.kernel.get(), two.kernel.get(), sizeof(KernelMatrix)));
+  for (const bool sloped : {false, true}) {
+    SCOPED_TRACE(sloped ? "sloping ground" : "level ground");
+    SoundingParameters p = sounding({1, 30, 0, 1, 0, 0, 0}, 0);
+    p.computing[kMaxDepth] = 20.0;
+    p.computing[kMaxPulseMoment] = 100;
+    if (sloped) {
+      p.slope[kSlopeEnabled] = 1;
+      p.slope[kSlopeAzimuth] = 40;
+      p.slope[kSlopeInclination] = 5;
+    }
+    const ComputeResult one = run(p, 1, nullptr, 1e-2);
+    const ComputeResult two = run(p, 2, nullptr, 1e-2);
+    ASSERT_TRUE(one.written() && two.written()) << one.message << two.message;
+    ASSERT_EQ(two.sampling, Sampling::Converged) << two.samplingNote;
+    EXPECT_EQ(0, std::memcmp(one.kernel.get(), two.kernel.get(), sizeof(KernelMatrix)));
+  }
 }
 
 TEST_F(ConvergedKernelTest, ALevelSlopeIsLevelGroundTwoCentimetresLower) {
