@@ -1,18 +1,11 @@
 #include "farm_messages.h"
 
-#include <charconv>
 #include <cstdio>
+
+#include "model/number_text.h"
 
 namespace kvo::farm {
 namespace {
-
-template <typename T>
-std::optional<T> number(std::string_view text) {
-  T value{};
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 // Splits off the text up to the next `separator`.
 std::string_view take(std::string_view& text, char separator) {
@@ -34,8 +27,8 @@ std::string packReport(const EntryReport& r) {
 std::optional<EntryReport> unpackReport(std::string_view text) {
   std::string_view head = take(text, '\n');
   EntryReport r;
-  const auto n = number<int>(take(head, ' '));
-  const auto status = number<int>(take(head, ' '));
+  const auto n = core::parseWholeNumber<int>(take(head, ' '));
+  const auto status = core::parseWholeNumber<int>(take(head, ' '));
   const std::string_view hash = take(head, ' ');
   if (!n || *n < 0 || !status || *status < static_cast<int>(core::EntryStatus::Written) ||
       *status > static_cast<int>(core::EntryStatus::Stopped) || hash.empty()) {
@@ -54,7 +47,7 @@ std::optional<EntryReport> unpackReport(std::string_view text) {
 std::string packAssignment(const Assignment& a) { return std::to_string(a.number) + "\n" + a.file; }
 
 std::optional<Assignment> unpackAssignment(std::string_view text) {
-  const auto n = number<int>(take(text, '\n'));
+  const auto n = core::parseWholeNumber<int>(take(text, '\n'));
   if (!n || *n < 0) return std::nullopt;
   return Assignment{*n, std::string(text)};
 }

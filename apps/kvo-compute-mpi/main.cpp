@@ -191,7 +191,14 @@ int master(const cli::ComputeRequest& request, int processes, std::stop_token st
       }
     }
   }
+  // The first failure to write the journal or the start entry is reported
+  // and ends the handing out.
   std::string journalError;
+  auto noteJournalError = [&](const std::optional<std::string>& error) {
+    if (!error || !journalError.empty()) return;
+    journalError = *error;
+    std::cerr << kProgram << ": " << *error << "\n";
+  };
   auto record = [&](const EntryReport& r, int process) {
     const std::string& file = session.entry(r.number);
     std::optional<std::string> error;
@@ -216,10 +223,7 @@ int master(const cli::ComputeRequest& request, int processes, std::stop_token st
       case core::EntryStatus::Stopped:
       case core::EntryStatus::Completed: ++tally.stopped; break;
     }
-    if (error && journalError.empty()) {
-      journalError = *error;
-      std::cerr << kProgram << ": " << *error << "\n";
-    }
+    noteJournalError(error);
   };
   auto next = [&]() -> Assignment {
     if (stop.stop_requested() || queue.empty() || !journalError.empty()) return {};
@@ -250,12 +254,7 @@ int master(const cli::ComputeRequest& request, int processes, std::stop_token st
     }
     if (!moved) std::this_thread::sleep_for(kPoll);
   }
-  if (!openError) {
-    if (auto error = session.refreshStart(); error && journalError.empty()) {
-      journalError = *error;
-      std::cerr << kProgram << ": " << *error << "\n";
-    }
-  }
+  if (!openError) noteJournalError(session.refreshStart());
   if (openError) return cli::kExitBadInput;
 
   const double wall = secondsSince(start);

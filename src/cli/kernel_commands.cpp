@@ -1,6 +1,5 @@
 #include "kernel_commands.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -84,12 +83,9 @@ std::optional<std::string> checkForwardArguments(const ForwardArguments& args, F
   }
   if (!args.seed.empty()) {
     const std::string& value = args.seed;
-    std::uint64_t seed = 0;
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
-    if (ec != std::errc() || end != value.data() + value.size()) {
-      return "--seed: \"" + value + "\" is not a whole number from 0 to 18446744073709551615";
-    }
-    a.seed = seed;
+    const auto seed = core::parseWholeNumber<std::uint64_t>(value);
+    if (!seed) return "--seed: \"" + value + "\" is not a whole number from 0 to 18446744073709551615";
+    a.seed = *seed;
   }
   if (!args.format.empty()) {
     if (args.format != "tsv" && args.format != "csv") return "--format: \"" + args.format + "\" is neither tsv nor csv";

@@ -357,16 +357,35 @@ namespace {
 
 using RemainderRow = std::array<double, 6>;  // re x, y, z, im x, y, z
 
-// The earth's part of one loop's field at one depth, in the loop's own
-// frame (before its azimuth): the component's field minus the wire's
-// static field, on rays of a fundamental sector of the loop's symmetry
-// (the circle's 30-gon: the ray through a corner, turned to every angle;
-// the square: 0 to pi/4, mirrored across the diagonal and the axes; the
-// eights: 0 to pi/2, mirrored across the axes) at radii twice as dense as
-// the loop's polar grid. Mirrors (see numerics/field_slice.h): y -> -y
-// gives (Hx, -Hy, Hz) for every loop; x -> -x gives (-Hx, Hy, Hz) for a
-// single loop and (Hx, -Hy, -Hz) for an eight; the square's diagonal swaps
-// Hx and Hy.
+// Lagrange interpolation on up to four nodes x[0..count-1]: the inverses of
+// the weights' denominators (fixed for a stencil, so kept where the stencil
+// is used again), and the weights at r from them.
+using Weights4 = std::array<double, 4>;
+Weights4 lagrangeInverseDenominators(const double* x, std::size_t count) {
+  Weights4 inv{};
+  for (std::size_t i = 0; i < count; ++i) {
+    double d = 1.0;
+    for (std::size_t k = 0; k < count; ++k) {
+      if (k != i) d *= x[i] - x[k];
+    }
+    inv[i] = 1.0 / d;
+  }
+  return inv;
+}
+Weights4 lagrangeWeights(double r, const double* x, std::size_t count, const Weights4& inverseDenominators) {
+  Weights4 d{};
+  for (std::size_t i = 0; i < count; ++i) d[i] = r - x[i];
+  Weights4 w{};
+  double before = 1.0;
+  for (std::size_t i = 0; i < count; ++i) {
+    double after = 1.0;
+    for (std::size_t k = i + 1; k < count; ++k) after *= d[k];
+    w[i] = before * after * inverseDenominators[i];
+    before *= d[i];
+  }
+  return w;
+}
+
 // The earth's part on the levels below a sloping ground, for the model and
 // (elliptical split) the reference earth: level j is read only after
 // filled[j] is seen set, and filled under locks[j] by the first worker to
@@ -390,6 +409,16 @@ struct SlopeLevels {
   }
 };
 
+// The earth's part of one loop's field at one depth, in the loop's own
+// frame (before its azimuth): the component's field minus the wire's
+// static field, on rays of a fundamental sector of the loop's symmetry
+// (the circle's 30-gon: the ray through a corner, turned to every angle;
+// the square: 0 to pi/4, mirrored across the diagonal and the axes; the
+// eights: 0 to pi/2, mirrored across the axes) at the radii of the loop's
+// polar grid. Mirrors (see numerics/field_slice.h): y -> -y
+// gives (Hx, -Hy, Hz) for every loop; x -> -x gives (-Hx, Hy, Hz) for a
+// single loop and (Hx, -Hy, -Hz) for an eight; the square's diagonal swaps
+// Hx and Hy.
 struct LoopRemainder {
   int type = 1;
   std::vector<double> radii;            // m
@@ -455,18 +484,11 @@ struct LoopRemainder {
 
   // The inverse denominators of the radial Lagrange weights of the stencil
   // starting at each radius.
-  std::vector<std::array<double, 4>> radialDenominators;
+  std::vector<Weights4> radialDenominators;
   void setUpRadialStencils() {
-    const std::size_t n = radii.size();
-    radialDenominators.assign(n >= 4 ? n - 3 : 0, {});
-    for (std::size_t start = 0; start + 4 <= n; ++start) {
-      for (std::size_t a = 0; a < 4; ++a) {
-        double d = 1.0;
-        for (std::size_t b = 0; b < 4; ++b) {
-          if (a != b) d *= radii[start + a] - radii[start + b];
-        }
-        radialDenominators[start][a] = 1.0 / d;
-      }
+    radialDenominators.clear();
+    for (std::size_t start = 0; start + 4 <= radii.size(); ++start) {
+      radialDenominators.push_back(lagrangeInverseDenominators(&radii[start], 4));
     }
   }
 
@@ -479,11 +501,7 @@ struct LoopRemainder {
     const std::size_t upper = static_cast<std::size_t>(std::upper_bound(radii.begin(), radii.end(), r) - radii.begin());
     const std::size_t i0 = upper == 0 ? 0 : upper - 1;
     const std::size_t start = std::min<std::size_t>(i0 == 0 ? 0 : i0 - 1, n - 4);
-    std::array<double, 4> d{};
-    for (std::size_t a = 0; a < 4; ++a) d[a] = r - radii[start + a];
-    const std::array<double, 4>& inv = radialDenominators[start];
-    const std::array<double, 4> wr{d[1] * d[2] * d[3] * inv[0], d[0] * d[2] * d[3] * inv[1], d[0] * d[1] * d[3] * inv[2],
-                                   d[0] * d[1] * d[2] * inv[3]};
+    const Weights4 wr = lagrangeWeights(r, &radii[start], 4, radialDenominators[start]);
     if (circle()) {
       for (std::size_t a = 0; a < 4; ++a) {
         for (std::size_t c = 0; c < 6; ++c) v[c] += wr[a] * rows[start + a][c];
@@ -528,14 +546,11 @@ struct LoopRemainder {
     const std::size_t upper = static_cast<std::size_t>(std::upper_bound(levels.begin(), levels.end(), z) - levels.begin());
     const std::size_t j0 = upper == 0 ? 0 : upper - 1;
     const std::size_t start = std::min<std::size_t>(j0 == 0 ? 0 : j0 - 1, n - 4);
+    const Weights4 w = lagrangeWeights(z, &levels[start], 4, lagrangeInverseDenominators(&levels[start], 4));
     RemainderRow v{};
     for (std::size_t a = 0; a < 4; ++a) {
-      double w = 1.0;
-      for (std::size_t b = 0; b < 4; ++b) {
-        if (a != b) w *= (z - levels[start + b]) / (levels[start + a] - levels[start + b]);
-      }
       const RemainderRow r = interpolate(rows[start + a], x, y);
-      for (std::size_t c = 0; c < 6; ++c) v[c] += w * r[c];
+      for (std::size_t c = 0; c < 6; ++c) v[c] += w[a] * r[c];
     }
     return v;
   }
@@ -721,7 +736,7 @@ struct Column {
     bool smooth = false;
   };
   std::vector<Stencil> stencils;                          // of each interval
-  std::vector<std::array<double, 4>> inverseDenominators;  // of its Lagrange weights
+  std::vector<Weights4> inverseDenominators;              // of its Lagrange weights
   std::vector<std::vector<NodeValue>> subCache;             // subNodes() of each interval
   std::vector<int> subCacheParts;                           // and its division (0: none yet)
 
@@ -763,18 +778,7 @@ struct Column {
     const double r = rho[j] + f * (rho[j + 1] - rho[j]);
     // Lagrange weights: the product of (r - rho_k) over k != i, times the
     // node's inverse denominator (fixed per interval).
-    std::array<double, 4> d{1.0, 1.0, 1.0, 1.0};
-    const std::size_t count = st.hi - st.lo + 1;
-    for (std::size_t i = 0; i < count; ++i) d[i] = r - rho[st.lo + i];
-    std::array<double, 4> lw{};
-    const std::array<double, 4>& inv = inverseDenominators[j];
-    double before = 1.0;
-    for (std::size_t i = 0; i < count; ++i) {
-      double after = 1.0;
-      for (std::size_t k = i + 1; k < count; ++k) after *= d[k];
-      lw[i] = before * after * inv[i];
-      before *= d[i];
-    }
+    const Weights4 lw = lagrangeWeights(r, &rho[st.lo], st.hi - st.lo + 1, inverseDenominators[j]);
     NodeValue v;
     v.x = cx + r * dx;
     v.y = cy + r * dy;
@@ -833,15 +837,8 @@ struct Column {
     stencils.resize(nodes.size());
     inverseDenominators.resize(nodes.size());
     for (std::size_t j = 0; j + 1 < nodes.size(); ++j) {
-      const Stencil st = stencil(j);
-      stencils[j] = st;
-      for (std::size_t i = st.lo; i <= st.hi; ++i) {
-        double den = 1.0;
-        for (std::size_t k = st.lo; k <= st.hi; ++k) {
-          if (k != i) den *= rho[i] - rho[k];
-        }
-        inverseDenominators[j][i - st.lo] = 1.0 / den;
-      }
+      stencils[j] = stencil(j);
+      inverseDenominators[j] = lagrangeInverseDenominators(&rho[stencils[j].lo], stencils[j].hi - stencils[j].lo + 1);
     }
     parts.resize(nodes.size());
     for (std::size_t j = 0; j < nodes.size(); ++j) parts[j] = divisions(j, phaseScale, phaseStep, weightStep);
@@ -880,7 +877,6 @@ struct ConvergedKernelWorker::Impl {
   const FieldComponent& component;
   const ResponseTable& table;
   double tolerance;
-  SlopeLevels& sharedLevels;
   double scale = 0.0;
   LoopRemainder tx, rx;
   std::vector<WirePolygon> polygons;
@@ -898,7 +894,7 @@ struct ConvergedKernelWorker::Impl {
   BinnedMeasure bins;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol, SlopeLevels& levels)
-      : setup(s), component(c), table(t), tolerance(tol), sharedLevels(levels), bins(t) {
+      : setup(s), component(c), table(t), tolerance(tol), bins(t) {
     const double f = kFrequencyFactor * s.grids.larmorFrequency;
     scale = static_cast<double>(s.rx.turns) * 0.5 * kMagnetisationFactor * kPi * f * f;
     discRadius = s.txGrid.radii[kSlicePoints - 1];
@@ -910,7 +906,7 @@ struct ConvergedKernelWorker::Impl {
       setUpLoop(rx, s.rxGrid, s.rxWire, s.rx.type, s.rxAzimuth, s.rxCentreX, s.rxCentreY, discRadius + rxOffset);
     }
     if (s.topography.on > 0) {
-      setUpSlope();
+      setUpSlope(levels);
     } else {
       polygons = wirePolygons(s.txWire, s.tx.type, 1.0, 0.0, 0.0, 0.0, false);
     }
@@ -931,10 +927,10 @@ struct ConvergedKernelWorker::Impl {
   }
 
   // Sloping ground (a single loop): the slope's frame in the loop's frame,
-  // the levels of depth below the slope that the planes reach, and the
-  // lattice's polygons from the wire as it lies on the slope, seen from
-  // above.
-  void setUpSlope() {
+  // the levels of depth below the slope that the planes reach (their rows
+  // kept in the workers' shared store), and the lattice's polygons from the
+  // wire as it lies on the slope, seen from above.
+  void setUpSlope(SlopeLevels& shared) {
     const Topography& topo = setup.topography;
     tx.slope.emplace(topo.azimuth - degreesToRadians(setup.txAzimuth), topo.inclination, topo.height);
     double deepest = 0.0;
@@ -947,8 +943,8 @@ struct ConvergedKernelWorker::Impl {
     while (tx.levels.size() < 4 || tx.levels[tx.levels.size() - 3] < deepest) {
       tx.levels.push_back(tx.levels.back() * kSlopeLevelRatio);
     }
-    tx.levelRows = &sharedLevels;
-    sharedLevels.size(tx.levels.size());
+    tx.levelRows = &shared;
+    shared.size(tx.levels.size());
     LoopWireShape level = setup.txWire;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(level.segmentCount); ++i) {
       auto& v = level.vertices[i];

@@ -1,7 +1,6 @@
 #include "kernel/kernel_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 
@@ -50,12 +49,7 @@ std::vector<std::string_view> tokensOf(std::string_view line) {
   return tokens;
 }
 
-std::optional<long long> integerOf(std::string_view token) {
-  long long value = 0;
-  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-  if (ec != std::errc() || end != token.data() + token.size()) return std::nullopt;
-  return value;
-}
+std::optional<long long> integerOf(std::string_view token) { return parseWholeNumber<long long>(token); }
 
 std::optional<double> decimalOf(std::string_view token) {
   const auto value = parseFileNumber(token);

@@ -6,11 +6,23 @@
 // the C notation with a decimal point. Neither accepts anything that is not a
 // finite number ("inf", "nan", "1e999", "12abc" are all refused).
 
+#include <charconv>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace kvo::core {
+
+// A whole number filling `token` (decimal digits, a leading minus for a
+// signed type; no '+', no blanks), or nullopt when it is not one or does not
+// fit in `Integer`.
+template <class Integer>
+std::optional<Integer> parseWholeNumber(std::string_view token) {
+  Integer value{};
+  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+  if (token.empty() || ec != std::errc() || end != token.data() + token.size()) return std::nullopt;
+  return value;
+}
 
 // A number typed in a window field, or nullopt when the text is not a finite number.
 std::optional<double> parseFieldNumber(std::string_view text);

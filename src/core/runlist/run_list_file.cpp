@@ -1,6 +1,5 @@
 #include "runlist/run_list_file.h"
 
-#include <charconv>
 
 #include "model/number_text.h"
 #include "util/atomic_file.h"
@@ -17,10 +16,7 @@ std::string damaged(const std::filesystem::path& file, int line, const std::stri
 
 std::optional<int> parseInteger(std::string_view token) {
   if (!token.empty() && token.front() == '+') token.remove_prefix(1);
-  int value = 0;
-  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-  if (ec != std::errc() || end != token.data() + token.size()) return std::nullopt;
-  return value;
+  return parseWholeNumber<int>(token);
 }
 
 }  // namespace

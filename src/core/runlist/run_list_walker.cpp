@@ -1,8 +1,8 @@
 #include "runlist/run_list_walker.h"
 
 #include <algorithm>
-#include <charconv>
 
+#include "model/number_text.h"
 #include "model/parameter_checks.h"
 #include "model/parameter_file.h"
 
@@ -15,25 +15,21 @@ std::optional<std::string> loadRunListEntry(const std::string& file, SoundingPar
 }
 
 std::optional<Shard> parseShard(std::string_view text, std::string& message) {
-  auto number = [](std::string_view t, int& value) {
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    return !t.empty() && ec == std::errc() && end == t.data() + t.size();
-  };
   // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + string at -O3.
   message.assign(1, '"').append(text).append("\" is not a shard");
   const std::size_t slash = text.find('/');
-  int index = 0, count = 0;
-  if (slash == std::string_view::npos || !number(text.substr(0, slash), index) ||
-      !number(text.substr(slash + 1), count)) {
+  const auto index = slash == std::string_view::npos ? std::nullopt : parseWholeNumber<int>(text.substr(0, slash));
+  const auto count = slash == std::string_view::npos ? std::nullopt : parseWholeNumber<int>(text.substr(slash + 1));
+  if (!index || !count) {
     message.append(" I/N (two whole numbers, as in 2/8)");
     return std::nullopt;
   }
-  if (count < 1 || index < 1 || index > count) {
+  if (*count < 1 || *index < 1 || *index > *count) {
     message.append(": I/N needs 1 <= I <= N");
     return std::nullopt;
   }
   message.clear();
-  return Shard{index, count};
+  return Shard{*index, *count};
 }
 
 std::optional<std::string> RunListSession::open(const std::filesystem::path& listFile, RunListFormat format,

@@ -62,6 +62,14 @@ SoundingParameters sounding(LoopSetup tx, double depth) {
   return p;
 }
 
+// Sloping ground turned on, towards `azimuth` degrees, inclined by
+// `inclination` degrees (none: the ground only 0.02 m higher).
+void slope(SoundingParameters& p, double azimuth, double inclination) {
+  p.slope[kSlopeEnabled] = 1;
+  p.slope[kSlopeAzimuth] = azimuth;
+  p.slope[kSlopeInclination] = inclination;
+}
+
 // Largest |a - b| over the pulse moments at depth index 0, relative to the
 // largest |b|.
 double difference(const ComputeResult& a, const ComputeResult& b) {
@@ -104,11 +112,8 @@ TEST_F(ConvergedKernelTest, InvariancesHoldFromTheShallowestDepth) {
       SoundingParameters b = sounding(c.changedTx, depth);
       if (c.rx[0] != 0) b.rx = c.rx;
       if (c.slope) {
-        for (SoundingParameters* q : {&a, &b}) {
-          q->slope[kSlopeEnabled] = 1;
-          q->slope[kSlopeAzimuth] = 70;
-          q->slope[kSlopeInclination] = 15;
-        }
+        slope(a, 70, 15);
+        slope(b, 70, 15);
       }
       const ComputeResult ra = run(a);
       const ComputeResult rb = run(b);
@@ -127,11 +132,7 @@ TEST_F(ConvergedKernelTest, AnyNumberOfThreadsGivesTheSameBits) {
     SoundingParameters p = sounding({1, 30, 0, 1, 0, 0, 0}, 0);
     p.computing[kMaxDepth] = 20.0;
     p.computing[kMaxPulseMoment] = 100;
-    if (sloped) {
-      p.slope[kSlopeEnabled] = 1;
-      p.slope[kSlopeAzimuth] = 40;
-      p.slope[kSlopeInclination] = 5;
-    }
+    if (sloped) slope(p, 40, 5);
     const ComputeResult one = run(p, 1, nullptr, 1e-2);
     const ComputeResult two = run(p, 2, nullptr, 1e-2);
     ASSERT_TRUE(one.written() && two.written()) << one.message << two.message;
@@ -152,8 +153,7 @@ TEST_F(ConvergedKernelTest, ALevelSlopeIsLevelGroundTwoCentimetresLower) {
     level.computing[kMaxPulseMoment] = 1000;
     SoundingParameters sloped = sounding({1, 20, 0, 1, 0, 0, 0}, depth);
     sloped.computing[kMaxPulseMoment] = 1000;
-    sloped.slope[kSlopeEnabled] = 1;
-    sloped.slope[kSlopeAzimuth] = 40;
+    slope(sloped, 40, 0);
     const ComputeResult a = run(level, 2, nullptr, 1e-2);
     const ComputeResult b = run(sloped, 2, nullptr, 1e-2);
     ASSERT_TRUE(a.written() && b.written()) << a.message << b.message;
@@ -181,9 +181,7 @@ TEST_F(ConvergedKernelTest, WhatItDoesNotHandleGoesToTheClassicSamplingAndSaysSo
     SoundingParameters p = sounding({1, 40, 0, 1, 0, 0, 0}, c.depth);
     if (c.slope) {
       p.rx = {1, 40, 0, 1, 0, 0, 0};
-      p.slope[kSlopeEnabled] = 1;
-      p.slope[kSlopeAzimuth] = 30;
-      p.slope[kSlopeInclination] = 10;
+      slope(p, 30, 10);
     }
     const ComputeResult r = run(p, 2, &testing::freeSpaceEntry);
     ASSERT_TRUE(r.written()) << r.message;
