@@ -681,6 +681,28 @@ void gradedNodes(double from, double to, double first, double growth, Largest la
   out.push_back(to);
 }
 
+// The subset of an edge's along nodes (graded from both corners, t = 0 and
+// t = 1) that a coarser grading with first step `first`, growth `growth`
+// and largest step `largest` keeps: each of its gaps is made of whole gaps
+// of `along`, and spans at most first + (growth - 1) d or `largest` (d the
+// distance of its nearer end from a corner), or else one gap.
+std::vector<double> thinnedAlong(const std::vector<double>& along, double first, double growth, double largest) {
+  std::vector<double> out{along.front()};
+  std::size_t i = 0;
+  while (i + 1 < along.size()) {
+    std::size_t k = i + 1;
+    while (k + 1 < along.size()) {
+      const double t0 = along[i], t1 = along[k + 1];
+      const double allowed = std::min(largest, first + (growth - 1.0) * std::min(t0, 1.0 - t1));
+      if (t1 - t0 > allowed * (1.0 + 1e-9)) break;
+      ++k;
+    }
+    out.push_back(along[k]);
+    i = k;
+  }
+  return out;
+}
+
 // The real part's perpendicular amplitude of each loop's field carries a
 // sign (PerpendicularAmplitudes: negated where the field's real and
 // imaginary parts make an acute angle), and the signal's turn follows it:
@@ -1316,7 +1338,8 @@ struct ConvergedKernelWorker::Impl {
         along.push_back(0.0);
         const double cornerStep = std::min(0.5, kCornerStep * refine * below / length);
         const double alongLargest = std::min(0.5, kAlongLargest * apothem / length) * refine;
-        gradedNodes(0.0, 0.5, cornerStep, 1.0 + kAlongGrowth * refine,
+        const double alongGrowth = 1.0 + kAlongGrowth * refine;
+        gradedNodes(0.0, 0.5, cornerStep, alongGrowth,
                     [&](double) { return alongLargest; }, along);
         for (std::size_t i = along.size() - 1; i-- > 0;) along.push_back(1.0 - along[i]);
         double rhoMax = 0.0;
@@ -1331,6 +1354,32 @@ struct ConvergedKernelWorker::Impl {
         if (rhoMax > 1.0) gradedNodes(1.0, rhoMax, first, growth, largest, rho);
         else rho.erase(std::remove_if(rho.begin(), rho.end(), [&](double r) { return r > rhoMax; }), rho.end());
 
+        // The rho intervals in bands, each swept with its own columns: at a
+        // horizontal distance d from the wire the cells need the along
+        // resolution next to a corner of a plane hypot(below, d) below the
+        // wire, a subset of the columns at the wire. Hanging nodes where
+        // bands meet are harmless: a band's edge lies on the edge's line
+        // scaled about the centre, straight between any of its columns.
+        struct Band {
+          std::size_t first = 0, last = 0;  // rho intervals
+          std::vector<double> along;
+        };
+        std::vector<Band> bands;
+        for (std::size_t j = 0; j + 1 < rho.size(); ++j) {
+          const bool across = rho[j] <= 1.0 && rho[j + 1] >= 1.0;
+          const double d = across ? 0.0 : std::min(std::fabs(rho[j] - 1.0), std::fabs(rho[j + 1] - 1.0)) * apothem;
+          const double reach = std::min(0.5, kCornerStep * refine * magnitude(below, d) / length);
+          std::vector<double> columns = thinnedAlong(along, reach, alongGrowth, alongLargest);
+          if (!bands.empty() && bands.back().along == columns) {
+            bands.back().last = j;
+          } else {
+            bands.push_back({j, j, std::move(columns)});
+          }
+        }
+
+        // A band's columns hold its rho nodes and one more either side,
+        // for the stencils of its first and last intervals.
+        std::size_t base = 0, top = 0;
         const auto column = [&](double t, Column& out) {
           out.clear();
           out.variants = variants;
@@ -1340,8 +1389,8 @@ struct ConvergedKernelWorker::Impl {
           out.cy = poly.cy;
           out.dx = p0[0] + t * ex - poly.cx;
           out.dy = p0[1] + t * ey - poly.cy;
-          for (const double r0 : rho) {
-            const double r = std::min(r0, l);
+          for (std::size_t q = base; q <= top; ++q) {
+            const double r = std::min(rho[q], l);
             if (!out.rho.empty() && r <= out.rho.back()) break;
             NodeValue v = nodeValue(poly.cx + r * out.dx, poly.cy + r * out.dy, depth);
             if (setup.separateReceiver) {
@@ -1349,24 +1398,28 @@ struct ConvergedKernelWorker::Impl {
               for (Complex& w : v.weight) w *= part;
             }
             out.add(r, v);
-            if (r0 >= l) break;
+            if (rho[q] >= l) break;
           }
           out.finish(phaseScale, phaseStep, weightStep);
         };
-        column(along[0], left);
-        for (std::size_t i = 1; i < along.size(); ++i) {
-          column(along[i], right);
-          const std::size_t n = std::max(left.size(), right.size());
-          for (std::size_t j = 0; j + 1 < n; ++j) {
-            const int m = std::max(left.partsOf(j), right.partsOf(j));
-            const std::vector<NodeValue>& subLeft = left.subNodes(j, m);
-            const std::vector<NodeValue>& subRight = right.subNodes(j, m);
-            for (std::size_t h = 0; h < static_cast<std::size_t>(m); ++h) {
-              triangle(subLeft[h], subRight[h], subRight[h + 1]);
-              triangle(subLeft[h], subRight[h + 1], subLeft[h + 1]);
+        for (const Band& band : bands) {
+          base = band.first > 0 ? band.first - 1 : 0;
+          top = std::min(rho.size() - 1, band.last + 2);
+          column(band.along[0], left);
+          for (std::size_t i = 1; i < band.along.size(); ++i) {
+            column(band.along[i], right);
+            const std::size_t n = std::max(left.size(), right.size());
+            for (std::size_t j = band.first - base; j <= band.last - base && j + 1 < n; ++j) {
+              const int m = std::max(left.partsOf(j), right.partsOf(j));
+              const std::vector<NodeValue>& subLeft = left.subNodes(j, m);
+              const std::vector<NodeValue>& subRight = right.subNodes(j, m);
+              for (std::size_t h = 0; h < static_cast<std::size_t>(m); ++h) {
+                triangle(subLeft[h], subRight[h], subRight[h + 1]);
+                triangle(subLeft[h], subRight[h + 1], subLeft[h + 1]);
+              }
             }
+            std::swap(left, right);
           }
-          std::swap(left, right);
         }
       }
     }
