@@ -1,6 +1,7 @@
 // Speed of the layered-earth field component: one call of the computation
 // (75 points on a ray, 30 segments, 8 layers) with its depth already
-// tabulated, and the tabulation of a new depth.
+// tabulated, and the tabulation of a new depth; and of the wire's static
+// field (Biot-Savart), which the converged sampling takes at every node.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "kernel_table.h"
 #include "layered_earth_field.h"
+#include "numerics/biot_savart.h"
 
 namespace {
 
@@ -52,5 +54,27 @@ void BM_TabulateNewDepth(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_TabulateNewDepth)->Arg(5)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// 1000 points of a plane 0.5 m below a wire of `range(0)` segments (the
+// circle's 30, the square's 4); range(1) 1 takes the plain sum in place of
+// the processor's widest.
+void BM_StaticField(benchmark::State& state) {
+  const bool plain = state.range(1) != 0;
+  const int segments = static_cast<int>(state.range(0));
+  std::vector<kvo::core::Point3> corners;
+  for (int i = 0; i <= segments; ++i) {
+    const double a = 2.0 * 3.14159265358979323846 * (i % segments) / segments;
+    corners.push_back({50 * std::cos(a), 50 * std::sin(a), 0.01});
+  }
+  const kvo::core::BiotSavartWire wire(corners);
+  std::vector<kvo::core::Point3> points;
+  for (int i = 0; i < 1000; ++i) points.push_back({-80.0 + 0.16 * i, 0.37 * (i % 100) - 18.0, 0.5});
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (const auto& p : points) sum += (plain ? wire.atPlain(p) : wire.at(p))[2];
+    benchmark::DoNotOptimize(sum);
+  }
+}
+BENCHMARK(BM_StaticField)->ArgsProduct({{4, 30}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -36,17 +36,32 @@ class BiotSavartWire {
   explicit BiotSavartWire(std::span<const Point3> vertices);
   FieldVector at(const Point3& p) const;
 
+  // The same sum lane by lane in plain doubles, and four lanes at once with
+  // AVX2 (x86-64 processors that have it); both give the same bits, and
+  // at() takes the second where it can.
+  FieldVector atPlain(const Point3& p) const;
+#if defined(__x86_64__)
+  FieldVector atWide(const Point3& p) const;
+#endif
+
  private:
   // The segments in groups of kLanes, each quantity in its own array (so
   // that a group is computed in vector registers); a group is filled up
-  // with segments of zero length, which add nothing.
+  // with segments of zero length, which add nothing. Segment k runs from
+  // corner k to corner k + 1 of the chain (the vertices without repeats),
+  // so that each corner's distance is worked out once for both its
+  // segments; the corners are in groups too, filled up with the last one.
   static constexpr std::size_t kLanes = 4;
   struct Group {
     std::array<double, kLanes> ax, ay, az;  // start
     std::array<double, kLanes> ux, uy, uz;  // unit direction
     std::array<double, kLanes> length;
   };
+  struct Corners {
+    std::array<double, kLanes> x, y, z;
+  };
   std::vector<Group> m_groups;
+  std::vector<Corners> m_corners;  // m_groups.size() + 1 groups
 };
 
 }  // namespace kvo::core
