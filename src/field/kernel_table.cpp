@@ -35,23 +35,31 @@ struct Weights {
   double w[kStencil];
 };
 Weights lagrangeWeights(double p) {
-  static const auto denominators = [] {
+  // The inverses of the denominators prod (j - m), m != j.
+  static const auto inverseDenominators = [] {
     std::array<double, kStencil> d{};
     for (int j = 0; j < kStencil; ++j) {
       double prod = 1.0;
       for (int m = 0; m < kStencil; ++m)
         if (m != j) prod *= static_cast<double>(j - m);
-      d[static_cast<std::size_t>(j)] = prod;
+      d[static_cast<std::size_t>(j)] = 1.0 / prod;
     }
     return d;
   }();
-  double left[kStencil], right[kStencil];
-  left[0] = 1.0;
-  for (int j = 1; j < kStencil; ++j) left[j] = left[j - 1] * (p - (j - 1));
-  right[kStencil - 1] = 1.0;
-  for (int j = kStencil - 2; j >= 0; --j) right[j] = right[j + 1] * (p - (j + 1));
+  // The products of the other factors by pairs and fours (a shallow tree
+  // in place of two chains of seven products).
+  static_assert(kStencil == 8);
+  double d[kStencil];
+  for (int m = 0; m < kStencil; ++m) d[m] = p - m;
+  const double pair[4] = {d[0] * d[1], d[2] * d[3], d[4] * d[5], d[6] * d[7]};
+  const double four[2] = {pair[0] * pair[1], pair[2] * pair[3]};
   Weights out{};
-  for (int j = 0; j < kStencil; ++j) out.w[j] = left[j] * right[j] / denominators[static_cast<std::size_t>(j)];
+  for (int j = 0; j < kStencil; ++j) {
+    const int q = j / 2, h = j / 4;
+    const double partner = d[j ^ 1];
+    const double otherPair = pair[q ^ 1];
+    out.w[j] = (partner * otherPair) * four[h ^ 1] * inverseDenominators[static_cast<std::size_t>(j)];
+  }
   return out;
 }
 

@@ -73,10 +73,27 @@ std::array<double, 3> segmentBiotSavart(const Vec3& a, const Vec3& b, const Vec3
   return {f * cx, f * cy, f * cz};
 }
 
+namespace {
+
+// A square root of w (either: the caller's use is symmetric in the sign),
+// without the care for infinities and signed zeros of the library's.
+Complex principalRoot(Complex w) {
+  const double a = w.real(), b = w.imag();
+  const double r = std::sqrt(a * a + b * b);
+  if (a >= 0.0) {
+    const double t = std::sqrt(0.5 * (r + a));
+    return t > 0.0 ? Complex(t, 0.5 * b / t) : Complex(0.0, 0.0);
+  }
+  const double t = std::sqrt(0.5 * (r - a));
+  return Complex(0.5 * std::fabs(b) / t, std::copysign(t, b));
+}
+
+}  // namespace
+
 void addEdgeIntegral(const KernelTable& table, const Vec3& a, const Vec3& b, const Vec3& p,
                      std::array<Complex, 3>& h) {
   const double lx = b.x - a.x, ly = b.y - a.y;
-  const double length = std::hypot(lx, ly);
+  const double length = std::sqrt(lx * lx + ly * ly);
   if (length == 0.0) return;
   const double tx = lx / length, ty = ly / length;
   const double nx = ty, ny = -tx;  // outward normal of a counter-clockwise polygon
@@ -84,7 +101,7 @@ void addEdgeIntegral(const KernelTable& table, const Vec3& a, const Vec3& b, con
   const double s0 = px * tx + py * ty;     // foot of the perpendicular along the edge
   const double offset = px * nx + py * ny;  // signed horizontal distance from the edge's line
   const double proj = -offset;              // n·(r′ − r), the same all along the edge
-  const double d = std::hypot(offset, table.singularDistance());
+  const double d = std::sqrt(offset * offset + table.singularDistance() * table.singularDistance());
 
   Complex sum0 = 0.0, sum1 = 0.0;  // ∫T0 dl′ and ∫T1/ρ dl′
   const std::vector<GaussRule>& rules = gaussRules();
@@ -92,11 +109,14 @@ void addEdgeIntegral(const KernelTable& table, const Vec3& a, const Vec3& b, con
     const double c = 0.5 * (s1 + s2);
     const double half = 0.5 * (s2 - s1);
     if (half <= 0) return;
+    // The Bernstein ellipse through the singularity: rho_e = |z +- sqrt(z^2 - 1)|,
+    // the larger of two values whose product is 1, so either root serves and
+    // ln rho_e = |ln |z + root|^2| / 2.
     const Complex z((s0 - c) / half, d / half);
-    const Complex root = std::sqrt(z * z - 1.0);
-    const double ellipse = std::max(std::abs(z + root), std::abs(z - root));
+    const Complex root = principalRoot(z * z - 1.0);
+    const double logEllipse = 0.5 * std::fabs(std::log(std::norm(z + root)));
     int order = kMaxOrder;
-    if (ellipse > 1.0) order = static_cast<int>(std::ceil(kOrderLog / std::log(ellipse)));
+    if (logEllipse > 0.0) order = static_cast<int>(std::ceil(kOrderLog / logEllipse));
     order = std::clamp(order, 2, kMaxOrder);
     const GaussRule& rule = rules[static_cast<std::size_t>(order)];
     for (int k = 0; k < order; ++k) {
@@ -116,7 +136,7 @@ void addEdgeIntegral(const KernelTable& table, const Vec3& a, const Vec3& b, con
     const double dir = to > from ? 1.0 : -1.0;
     double x = from;
     while ((to - x) * dir > 0) {
-      const double len = kPanelGrowth * std::hypot(d, x - s0);
+      const double len = kPanelGrowth * std::sqrt(d * d + (x - s0) * (x - s0));
       double next = x + dir * len;
       if ((to - next) * dir < 0.5 * len) next = to;
       panel(std::min(x, next), std::max(x, next));
