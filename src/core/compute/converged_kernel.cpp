@@ -70,12 +70,13 @@ struct ResponseTerm {
   double theta = 0.0;
   double a1 = 0.0;
   double a2 = 0.0;
+  Complex turn{1.0, 0.0};  // e^{i theta}
 };
 
 ResponseTerm responseTerm(double rabi, double detuning, double seconds) {
   const double big = std::sqrt(rabi * rabi + detuning * detuning);
   if (big == 0.0) return {};
-  return {big * seconds, rabi / big, -rabi * detuning / (big * big)};
+  return {big * seconds, rabi / big, -rabi * detuning / (big * big), std::polar(1.0, big * seconds)};
 }
 
 struct EdgeTerms {
@@ -98,8 +99,8 @@ EdgeTerms edgeTerms(double b, double current, double offset, const PulseSettings
 
 // J_n = integral over s in [0, 1] of s^n e^{i D s}, n = 0, 1, 2: by the
 // series for small |D|, else by J_0 = (e - 1)/(iD), J_n = (e - n J_n-1)/(iD)
-// (e = e^{iD}; the recursion loses about eps/|D|^3, below 1e-12 here).
-std::array<Complex, 3> oscillatoryMoments(double d) {
+// (e = e^{iD}, given; the recursion loses about eps/|D|^3, below 1e-12 here).
+std::array<Complex, 3> oscillatoryMoments(double d, Complex e) {
   std::array<Complex, 3> j{};
   if (std::fabs(d) < 0.1) {
     Complex power{1.0, 0.0};
@@ -113,7 +114,6 @@ std::array<Complex, 3> oscillatoryMoments(double d) {
     }
     return j;
   }
-  const Complex e = std::polar(1.0, d);
   const Complex id{0.0, d};
   j[0] = (e - 1.0) / id;
   j[1] = (e - j[0]) / id;
@@ -127,8 +127,11 @@ std::array<Complex, 3> oscillatoryMoments(double d) {
 // (A0 + (A1 - A0) s) e^{i (theta0 + D s)} and of s times it, D = theta1 -
 // theta0, are exact for a linear amplitude and phase however large D.
 std::array<Complex, 2> binMoments(const ResponseTerm& lo, const ResponseTerm& hi) {
-  const auto j = oscillatoryMoments(hi.theta - lo.theta);
-  const Complex turn = std::polar(1.0, lo.theta);
+  // e^{iD} from the edges' own turns, each worked out once per edge.
+  const Complex a = hi.turn, b = lo.turn;
+  const Complex e{a.real() * b.real() + a.imag() * b.imag(), a.imag() * b.real() - a.real() * b.imag()};
+  const auto j = oscillatoryMoments(hi.theta - lo.theta, e);
+  const Complex turn = lo.turn;
   const auto filon = [&](double a0, double a1) -> std::array<Complex, 2> {
     const double da = a1 - a0;
     return {turn * (a0 * j[0] + da * j[1]), turn * (a0 * j[1] + da * j[2])};

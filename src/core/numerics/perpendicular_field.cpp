@@ -66,9 +66,25 @@ double PhaseVectorAngle(const PlaneVector& re1, const PlaneVector& im1, const Pl
   return std::atan2(cross, dot);
 }
 
+namespace {
+
+// The cosine and sine of the inclination, kept from the last call of the
+// thread: a computation asks for one inclination at every point.
+struct InclinationTurn {
+  double inclination = 0.0, c = 1.0, s = 0.0;
+};
+const InclinationTurn& turnOf(double inclination) {
+  thread_local InclinationTurn last;
+  if (!(inclination == last.inclination)) last = {inclination, std::cos(inclination), std::sin(inclination)};
+  return last;
+}
+
+}  // namespace
+
 PerpendicularComponents PerpendicularPlaneComponents(double inclination, const ComplexField& field) {
-  const double ci = std::cos(inclination);
-  const double si = std::sin(inclination);
+  const InclinationTurn& turn = turnOf(inclination);
+  const double ci = turn.c;
+  const double si = turn.s;
   // u = h.(sin I, 0, cos I), v = h.(0, 1, 0), for the real and the imaginary part.
   return {{ci * field.re[2] + si * field.re[0], ci * field.im[2] + si * field.im[0]},
           {field.re[1], field.im[1]}};
