@@ -40,7 +40,11 @@
 //     rho >= 0: the wire lies at rho = 1 for every t, and lines of constant
 //     rho run parallel to it. Nodes in rho crowd towards the wire with a
 //     first step proportional to the depth below the wire (the field there
-//     varies on that scale), nodes in t towards the corners. Between the
+//     varies on that scale), nodes in t towards the corners. Away from the
+//     wire fewer rays serve: the intervals of rho are swept in bands, each
+//     with the rays that a plane as far below the wire as the band is from
+//     it would need (a subset of the rays at the wire; the bands meet on
+//     straight lines, so hanging nodes there leave no gaps). Between the
 //     nodes of a ray, a cell is divided further where the flip at the
 //     largest current or the weight is not linear across it, with values
 //     interpolated from the ray's nodes: b^-2 (for a line current exactly
@@ -73,7 +77,8 @@
 //
 // The point response uses the physical Bloch-Siegert shift w^2/(4 w0).
 //
-// Not handled here: sloping ground (callers check ConvergedSupport first;
+// Not handled here: a separate receiver on sloping ground, and planes
+// within the wires' top layer (callers check ConvergedSupport first;
 // ComputeSounding then uses the classic scheme and says so).
 
 #include <complex>
