@@ -688,9 +688,10 @@ void gradedNodes(double from, double to, double first, double growth, Largest la
 // t = 1) that a coarser grading with first step `first`, growth `growth`
 // and largest step `largest` keeps: each of its gaps is made of whole gaps
 // of `along`, and spans at most first + (growth - 1) d or `largest` (d the
-// distance of its nearer end from a corner), or else one gap.
-std::vector<double> thinnedAlong(const std::vector<double>& along, double first, double growth, double largest) {
-  std::vector<double> out{along.front()};
+// distance of its nearer end from a corner), or else one gap; into `out`.
+void thinnedAlong(const std::vector<double>& along, double first, double growth, double largest,
+                  std::vector<double>& out) {
+  out.assign(1, along.front());
   std::size_t i = 0;
   while (i + 1 < along.size()) {
     std::size_t k = i + 1;
@@ -703,7 +704,6 @@ std::vector<double> thinnedAlong(const std::vector<double>& along, double first,
     out.push_back(along[k]);
     i = k;
   }
-  return out;
 }
 
 // The real part's perpendicular amplitude of each loop's field carries a
@@ -1368,15 +1368,16 @@ struct ConvergedKernelWorker::Impl {
           std::vector<double> along;
         };
         std::vector<Band> bands;
+        std::vector<double> columns;  // of one interval, kept between them
         for (std::size_t j = 0; j + 1 < rho.size(); ++j) {
           const bool across = rho[j] <= 1.0 && rho[j + 1] >= 1.0;
           const double d = across ? 0.0 : std::min(std::fabs(rho[j] - 1.0), std::fabs(rho[j + 1] - 1.0)) * apothem;
           const double reach = std::min(0.5, kCornerStep * refine * magnitude(below, d) / length);
-          std::vector<double> columns = thinnedAlong(along, reach, alongGrowth, alongLargest);
+          thinnedAlong(along, reach, alongGrowth, alongLargest, columns);
           if (!bands.empty() && bands.back().along == columns) {
             bands.back().last = j;
           } else {
-            bands.push_back({j, j, std::move(columns)});
+            bands.push_back({j, j, columns});
           }
         }
 

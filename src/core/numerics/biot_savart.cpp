@@ -51,7 +51,9 @@ BiotSavartWire::BiotSavartWire(std::span<const Point3> vertices) {
 // there, which leaves one division per segment. A point on a segment's
 // line (d = 0), and the zero-length fillers, add nothing. Each lane
 // computes in the same order in both forms below, without fused
-// multiply-adds, so that they agree to the bit.
+// multiply-adds, so that they agree to the bit (a test holds them to it).
+// They are two texts: a template serving both would need the AVX2 target
+// on its double form too, which the plain caller cannot inline.
 FieldVector BiotSavartWire::at(const Point3& p) const {
 #if defined(__x86_64__)
   static const bool wide = __builtin_cpu_supports("avx2");
