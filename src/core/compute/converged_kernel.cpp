@@ -265,7 +265,7 @@ void BinnedMeasure::clear() {
   // the differences and carries at zero).
   if (!empty()) {
     std::fill(m_bins.begin() + static_cast<std::ptrdiff_t>(m_low), m_bins.begin() + static_cast<std::ptrdiff_t>(m_high) + 1,
-              Pair{});
+              Quad{});
   }
   m_low = m_bins.size();
   m_high = 0;
@@ -273,6 +273,7 @@ void BinnedMeasure::clear() {
 
 void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_t kq, double br,
                                 std::size_t kr, std::complex<double> m) {
+  const double mr = m.real(), mi = m.imag();
   // The nodes in the order of their drives; bins follow the drive.
   std::array<std::pair<double, std::size_t>, 3> n{{{bp, kp}, {bq, kq}, {br, kr}}};
   if (n[0].first > n[1].first) std::swap(n[0], n[1]);
@@ -285,8 +286,8 @@ void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_
   m_low = std::min(m_low, k1);
   m_high = std::max(m_high, k3);
   if (k1 == k3) {
-    m_bins[k1].first += m;
-    m_bins[k1].second += m * (((b1 + b2 + b3) / 3.0 - m_table.edge(k1)) * m_table.inverseWidth(k1));
+    const double f = ((b1 + b2 + b3) / 3.0 - m_table.edge(k1)) * m_table.inverseWidth(k1);
+    m_bins[k1].add(mr, mi, mr * f, mi * f);
     return;
   }
   const double width = b3 - b1;
@@ -305,34 +306,38 @@ void BinnedMeasure::addTriangle(double bp, std::size_t kp, double bq, std::size_
     const double tail = v * v * falling;
     return {1.0 - tail, total - tail * (width - (2.0 / 3.0) * v)};
   };
-  const auto direct = [&](std::size_t k) {
-    const auto [c0, f0] = k == k1 ? std::pair(0.0, 0.0) : below(m_table.edge(k));
-    const auto [c1, f1] = k == k3 ? std::pair(1.0, total) : below(m_table.edge(k + 1));
-    const double share = c1 - c0;
-    Pair& bin = m_bins[k];
-    bin.first += m * share;
-    bin.second += m * ((f1 - f0 + (b1 - m_table.edge(k)) * share) * m_table.inverseWidth(k));
-  };
-  direct(k1);
-  if (k2 != k1) direct(k2);
-  if (k3 != k2) direct(k3);
+  // The bins holding the nodes: k1 from b1 to its upper edge, k3 from its
+  // lower edge to b3, and k2 (when apart from both) across its two edges.
+  const auto [c1, f1] = below(m_table.edge(k1 + 1));
+  direct(k1, 0.0, 0.0, c1, f1, b1, mr, mi);
+  if (k2 != k1 && k2 != k3) {
+    const auto [c0, f0] = below(m_table.edge(k2));
+    const auto [c2, f2] = below(m_table.edge(k2 + 1));
+    direct(k2, c0, f0, c2, f2, b1, mr, mi);
+  }
+  const auto [c3, f3] = below(m_table.edge(k3));
+  direct(k3, c3, f3, 1.0, total, b1, mr, mi);
   // Whole bins: the density is 2 rising (b - b1) below b2, 2 falling (b3 - b) above.
-  if (k2 > k1 + 1) wholeBins(k1 + 1, k2, m * (-2.0 * rising * b1), m * (2.0 * rising));
-  if (k3 > k2 + 1) wholeBins(k2 + 1, k3, m * (2.0 * falling * b3), m * (-2.0 * falling));
+  if (k2 > k1 + 1) addDensity(k1 + 1, k2, mr, mi, -2.0 * rising * b1, 2.0 * rising);
+  if (k3 > k2 + 1) addDensity(k2 + 1, k3, mr, mi, 2.0 * falling * b3, -2.0 * falling);
 }
 
-void BinnedMeasure::wholeBins(std::size_t k0, std::size_t k1, std::complex<double> alpha,
-                              std::complex<double> beta) {
-  m_steps[k0].first += alpha;
-  m_steps[k0].second += beta;
-  for (std::size_t block = k0 / kBlockBins + 1; block * kBlockBins < k1; ++block) {
-    m_carries[block].first += alpha;
-    m_carries[block].second += beta;
-  }
-  if (k1 % kBlockBins != 0) {
-    m_steps[k1].first -= alpha;
-    m_steps[k1].second -= beta;
-  }
+// Bin k takes the mass m (c1 - c0) and the first moment m (f1 - f0 + (b1 -
+// edge) (c1 - c0)) / width, from the distribution function's values (c,
+// mass below; f, first moment about b1) at its two ends.
+void BinnedMeasure::direct(std::size_t k, double c0, double f0, double c1, double f1, double b1, double mr,
+                           double mi) {
+  const double share = c1 - c0;
+  const double f = (f1 - f0 + (b1 - m_table.edge(k)) * share) * m_table.inverseWidth(k);
+  m_bins[k].add(mr * share, mi * share, mr * f, mi * f);
+}
+
+// The density m (alpha + beta b) over the bins k0 .. k1 - 1.
+void BinnedMeasure::addDensity(std::size_t k0, std::size_t k1, double mr, double mi, double alpha, double beta) {
+  const double ar = mr * alpha, ai = mi * alpha, br = mr * beta, bi = mi * beta;
+  m_steps[k0].add(ar, ai, br, bi);
+  for (std::size_t block = k0 / kBlockBins + 1; block * kBlockBins < k1; ++block) m_carries[block].add(ar, ai, br, bi);
+  if (k1 % kBlockBins != 0) m_steps[k1].add(-ar, -ai, -br, -bi);
 }
 
 void BinnedMeasure::finish() {
@@ -340,19 +345,23 @@ void BinnedMeasure::finish() {
   // A density alpha + beta b over the bin [e, e + w] has the mass
   // alpha w + beta w (e + w/2) and the first moment (in the relative
   // position) alpha w/2 + beta w (e/2 + w/3).
-  std::complex<double> alpha{}, beta{};
+  double ar = 0.0, ai = 0.0, br = 0.0, bi = 0.0;
   for (std::size_t k = m_low; k <= m_high; ++k) {
     if (k % kBlockBins == 0) {
-      const Pair carry = std::exchange(m_carries[k / kBlockBins], Pair{});
-      alpha = carry.first;
-      beta = carry.second;
+      const Quad carry = std::exchange(m_carries[k / kBlockBins], Quad{});
+      ar = carry.v[0];
+      ai = carry.v[1];
+      br = carry.v[2];
+      bi = carry.v[3];
     }
-    const Pair step = std::exchange(m_steps[k], Pair{});
-    alpha += step.first;
-    beta += step.second;
+    const Quad step = std::exchange(m_steps[k], Quad{});
+    ar += step.v[0];
+    ai += step.v[1];
+    br += step.v[2];
+    bi += step.v[3];
     const double e = m_table.edge(k), w = m_table.edge(k + 1) - e;
-    m_bins[k].first += alpha * w + beta * (w * (e + 0.5 * w));
-    m_bins[k].second += alpha * (0.5 * w) + beta * (w * (0.5 * e + w / 3.0));
+    const double massB = w * (e + 0.5 * w), momentA = 0.5 * w, momentB = w * (0.5 * e + w / 3.0);
+    m_bins[k].add(ar * w + br * massB, ai * w + bi * massB, ar * momentA + br * momentB, ai * momentA + bi * momentB);
   }
 }
 

@@ -164,24 +164,34 @@ class BinnedMeasure {
   bool empty() const { return m_low > m_high; }
   std::size_t low() const { return m_low; }    // the lowest bin with mass
   std::size_t high() const { return m_high; }  // the highest
-  const std::complex<double>& mass(std::size_t k) const { return m_bins[k].first; }
-  const std::complex<double>& moment(std::size_t k) const { return m_bins[k].second; }
+  std::complex<double> mass(std::size_t k) const { return {m_bins[k].v[0], m_bins[k].v[1]}; }
+  std::complex<double> moment(std::size_t k) const { return {m_bins[k].v[2], m_bins[k].v[3]}; }
   // Four numbers per bin: the mass's real and imaginary parts, then the
   // first moment's.
-  const double* data() const { return reinterpret_cast<const double*>(m_bins.data()); }
+  const double* data() const { return m_bins.data()->v; }
 
  private:
-  void wholeBins(std::size_t k0, std::size_t k1, std::complex<double> alpha, std::complex<double> beta);
+  // Four real numbers kept side by side, so that a bin's update touches
+  // one place in memory: mass and moment per bin, the density's two
+  // coefficients (alpha, beta) per difference and per block's carry, each
+  // complex as real and imaginary part. In real arithmetic throughout: the
+  // compiler packs complex arguments into vectors through the stack, and
+  // the stores then stall the loads.
+  struct Quad {
+    double v[4];
+    void add(double a, double b, double c, double d) {
+      v[0] += a;
+      v[1] += b;
+      v[2] += c;
+      v[3] += d;
+    }
+  };
+  static_assert(sizeof(Quad) == 4 * sizeof(double));
+  void addDensity(std::size_t k0, std::size_t k1, double mr, double mi, double alpha, double beta);
+  void direct(std::size_t k, double c0, double f0, double c1, double f1, double b1, double mr, double mi);
 
   const ResponseTable& m_table;
-  // Two complex numbers kept side by side, so that a bin's update touches
-  // one place in memory: (mass, moment) per bin, the density's two
-  // coefficients (alpha, beta) per difference and per block's carry.
-  struct Pair {
-    std::complex<double> first, second;
-  };
-  static_assert(sizeof(Pair) == 4 * sizeof(double));
-  std::vector<Pair> m_bins, m_steps, m_carries;
+  std::vector<Quad> m_bins, m_steps, m_carries;
   std::size_t m_low = 1, m_high = 0;
 };
 
