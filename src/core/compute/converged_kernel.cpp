@@ -40,15 +40,17 @@ constexpr std::size_t kPointsPerCall = 190;
 // Lattice: first step at the wire, in units of the depth below the wire,
 // growth of the steps, largest step (in apothems), and the same along the
 // edges (in edge lengths); the flip's deviation from linear allowed in one
-// part of a cell (rad), and the weight's (relative). All shrink with the
-// level: lengths by 2^(-level/2), deviations by 2^-level.
+// part of a cell (rad), and the weight's (relative; the cells' curvature
+// corrections take up most of what the weight's deviation would cost).
+// All shrink with the level: lengths by 2^(-level/2), deviations by
+// 2^-level.
 constexpr double kWireStep = 0.03;
 constexpr double kRadialGrowth = 0.3;
-constexpr double kRadialLargest = 0.1;
+constexpr double kRadialLargest = 0.15;
 constexpr double kCornerStep = 1.0;
-constexpr double kAlongGrowth = 0.6;
+constexpr double kAlongGrowth = 0.9;
 constexpr double kPhaseStep = 0.05;
-constexpr double kWeightStep = 1e-3;
+constexpr double kWeightStep = 4e-3;
 constexpr double kAlongLargest = 0.12;
 // Shallowest depth the converged scheme integrates (m): at the wires' own
 // depth the plane's integral diverges.
@@ -765,6 +767,14 @@ struct Column {
   std::vector<double> inverseSquare;                  // b^-2, 0 where b = 0
   std::vector<std::array<Complex, kVariants>> ratio;  // w / b
   std::vector<int> parts;                             // divisions of each interval
+  // What the straight line between an interval's nodes misses at its
+  // middle: the value there (from the stencils) minus the mean of the two
+  // nodes', for the weights and the drive.
+  struct Bulge {
+    std::array<Complex, kVariants> weight{};
+    double drive = 0.0;
+  };
+  std::vector<Bulge> bulges;                          // of each interval
   struct Stencil {
     std::size_t lo = 0, hi = 0;
     bool smooth = false;
@@ -844,11 +854,16 @@ struct Column {
   // a part turns the flip by less than a radian, and in proportion where it
   // turns it by more (there the part's signal cancels itself and so does
   // its error).
-  int divisions(std::size_t j, double phaseScale, double phaseStep, double weightStep) const {
+  // The interval's bulge goes into bulges[j].
+  int divisions(std::size_t j, double phaseScale, double phaseStep, double weightStep) {
+    Bulge& bulge = bulges[j];
+    bulge = Bulge{};
     if (j + 1 >= nodes.size()) return 1;
     const NodeValue mid = at(j, 0.5, stencils[j]);
     const NodeValue& a = nodes[j];
     const NodeValue& b = nodes[j + 1];
+    for (std::size_t k = 0; k < variants; ++k) bulge.weight[k] = mid.weight[k] - 0.5 * (a.weight[k] + b.weight[k]);
+    bulge.drive = mid.drive - 0.5 * (a.drive + b.drive);
     const double dev = std::fabs(mid.drive - 0.5 * (a.drive + b.drive)) * phaseScale;
     const double span = std::fabs(b.drive - a.drive) * phaseScale;
     double m = std::ceil(std::sqrt(dev / phaseStep));
@@ -875,11 +890,13 @@ struct Column {
       inverseDenominators[j] = lagrangeInverseDenominators(&rho[stencils[j].lo], stencils[j].hi - stencils[j].lo + 1);
     }
     parts.resize(nodes.size());
+    bulges.resize(nodes.size());
     for (std::size_t j = 0; j < nodes.size(); ++j) parts[j] = divisions(j, phaseScale, phaseStep, weightStep);
     if (subCache.size() < nodes.size()) subCache.resize(nodes.size());
     subCacheParts.assign(nodes.size(), 0);
   }
   int partsOf(std::size_t j) const { return j < parts.size() ? parts[j] : 1; }
+  Bulge bulgeOf(std::size_t j) const { return j < bulges.size() ? bulges[j] : Bulge{}; }
 
   // The m + 1 nodes that divide interval j into m parts. Kept until the
   // column is refilled: a column is the right side of one pair of columns
@@ -906,6 +923,37 @@ struct Column {
   }
 };
 
+namespace {
+
+// The second derivatives along the edge (in t) of the weights and the drive
+// at the nodes of column b, from the parabola through three neighbouring
+// columns a, b, c of one band (at ta, tb, tc); zero at nodes the three do
+// not share (a column ends at the domain's edge) and where the drive is
+// not smooth across them (near a zero of b).
+struct Bend {
+  std::array<Complex, kVariants> weight{};
+  double drive = 0.0;
+};
+void bendsAlong(const Column& a, const Column& b, const Column& c, double ta, double tb, double tc,
+                std::vector<Bend>& out) {
+  out.assign(b.size(), Bend{});
+  const std::size_t n = std::min({a.size(), b.size(), c.size()});
+  const double left = 1.0 / (tb - ta), right = 1.0 / (tc - tb), whole = 2.0 / (tc - ta);
+  for (std::size_t q = 0; q < n; ++q) {
+    if (a.rho[q] != b.rho[q] || c.rho[q] != b.rho[q]) continue;
+    const NodeValue &u = a.nodes[q], &v = b.nodes[q], &w = c.nodes[q];
+    const double lowest = std::min({u.drive, v.drive, w.drive});
+    if (!(lowest > 0.0) || std::max({u.drive, v.drive, w.drive}) > 30.0 * lowest) continue;
+    Bend& bend = out[q];
+    for (std::size_t k = 0; k < b.variants; ++k) {
+      bend.weight[k] = ((w.weight[k] - v.weight[k]) * right - (v.weight[k] - u.weight[k]) * left) * whole;
+    }
+    bend.drive = ((w.drive - v.drive) * right - (v.drive - u.drive) * left) * whole;
+  }
+}
+
+}  // namespace
+
 struct ConvergedKernelWorker::Impl {
   const SoundingSetup& setup;
   const FieldComponent& component;
@@ -926,6 +974,10 @@ struct ConvergedKernelWorker::Impl {
   // ground's half-plane and the convex target outline's edges.
   std::vector<std::array<double, 3>> clipEdges;
   BinnedMeasure bins;
+  // The current cell's corrections of the mean weight (per sign choice) and
+  // of the drive, for the triangles it deposits.
+  std::array<Complex, kVariants> cellWeight{};
+  double cellDrive = 0.0;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol, SlopeLevels& levels)
       : setup(s), component(c), table(t), tolerance(tol), bins(t) {
@@ -1216,8 +1268,16 @@ struct ConvergedKernelWorker::Impl {
   void depositTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
     const double area = 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
     if (area == 0.0) return;
-    bins.addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin,
-                     (a.weight[k] + b.weight[k] + c.weight[k]) * (area * kAreaFactor / 3.0));
+    const Complex mass = ((a.weight[k] + b.weight[k] + c.weight[k]) / 3.0 + cellWeight[k]) * (area * kAreaFactor);
+    // The drive's correction moves the three drives together, never by
+    // more than half the lowest of them down.
+    const double shift = std::max(cellDrive, -0.5 * std::min({a.drive, b.drive, c.drive}));
+    if (shift == 0.0) {
+      bins.addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin, mass);
+      return;
+    }
+    const double ba = a.drive + shift, bb = b.drive + shift, bc = c.drive + shift;
+    bins.addTriangle(ba, table.binOf(ba), bb, table.binOf(bb), bc, table.binOf(bc), mass);
   }
 
   void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
@@ -1318,7 +1378,8 @@ struct ConvergedKernelWorker::Impl {
     bins.clear();
     const double refine = std::pow(2.0, -0.5 * level);
     std::vector<double> rho, along;
-    Column left, right;
+    Column previous, left, right, next;
+    std::vector<Bend> bendsLeft, bendsRight;
     // Sub-division of the cells along the rays: the flip at the largest
     // current per T/A of drive, and the allowed deviations.
     const double phaseScale = largestFlipPerDrive;
@@ -1415,27 +1476,64 @@ struct ConvergedKernelWorker::Impl {
           }
           out.finish(phaseScale, phaseStep, weightStep);
         };
+        // The triangles are linear between the nodes; each cell corrects
+        // their mean weight and drive for the curvature the nodes show. Across
+        // the rays: a parabola's mean over an interval lies 2/3 of its bulge
+        // above the chord, and each of m parts of an interval bulges by 1/m^2
+        // of it. Along the edge: the mean lies -(dt^2/12) f'' off the chord,
+        // f'' from the parabola through three neighbouring columns at the
+        // cell's four corners.
         for (const Band& band : bands) {
           base = band.first > 0 ? band.first - 1 : 0;
           top = std::min(rho.size() - 1, band.last + 2);
-          column(band.along[0], left);
-          for (std::size_t i = 1; i < band.along.size(); ++i) {
-            column(band.along[i], right);
+          const std::vector<double>& t = band.along;
+          const std::size_t count = t.size();
+          column(t[0], left);
+          if (count > 1) column(t[1], right);
+          for (std::size_t i = 1; i < count; ++i) {
+            // left and right are columns i - 1 and i, previous column i - 2.
+            const bool last = i + 1 == count;
+            if (!last) column(t[i + 1], next);
+            if (count >= 3) {
+              if (i >= 2) bendsAlong(previous, left, right, t[i - 2], t[i - 1], t[i], bendsLeft);
+              else bendsAlong(left, right, next, t[i - 1], t[i], t[i + 1], bendsLeft);
+              if (!last) bendsAlong(left, right, next, t[i - 1], t[i], t[i + 1], bendsRight);
+              else bendsAlong(previous, left, right, t[i - 2], t[i - 1], t[i], bendsRight);
+            } else {
+              bendsLeft.clear();
+              bendsRight.clear();
+            }
+            const double bendShare = -(t[i] - t[i - 1]) * (t[i] - t[i - 1]) / 48.0;
             const std::size_t n = std::max(left.size(), right.size());
             for (std::size_t j = band.first - base; j <= band.last - base && j + 1 < n; ++j) {
               const int m = std::max(left.partsOf(j), right.partsOf(j));
               const std::vector<NodeValue>& subLeft = left.subNodes(j, m);
               const std::vector<NodeValue>& subRight = right.subNodes(j, m);
+              const Column::Bulge bl = left.bulgeOf(j), br = right.bulgeOf(j);
+              const double across = 1.0 / (3.0 * m * m);
+              for (std::size_t v = 0; v < variants; ++v) cellWeight[v] = (bl.weight[v] + br.weight[v]) * across;
+              cellDrive = (bl.drive + br.drive) * across;
+              for (const std::vector<Bend>* bends : {&bendsLeft, &bendsRight}) {
+                for (std::size_t q = j; q <= j + 1 && q < bends->size(); ++q) {
+                  const Bend& bend = (*bends)[q];
+                  for (std::size_t v = 0; v < variants; ++v) cellWeight[v] += bendShare * bend.weight[v];
+                  cellDrive += bendShare * bend.drive;
+                }
+              }
               for (std::size_t h = 0; h < static_cast<std::size_t>(m); ++h) {
                 triangle(subLeft[h], subRight[h], subRight[h + 1]);
                 triangle(subLeft[h], subRight[h + 1], subLeft[h + 1]);
               }
             }
+            std::swap(previous, left);
             std::swap(left, right);
+            std::swap(right, next);
           }
         }
       }
     }
+    cellWeight = {};
+    cellDrive = 0.0;
     bins.finish();
   }
 

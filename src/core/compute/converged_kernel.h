@@ -49,7 +49,14 @@
 //     largest current or the weight is not linear across it, with values
 //     interpolated from the ray's nodes: b^-2 (for a line current exactly
 //     quadratic in the distance) and w/b (a ratio of fields of the same
-//     wires), both smooth across the wire. The eights' lobes take the
+//     wires), both smooth across the wire. Each cell then corrects the mean
+//     weight and drive of its triangles for the curvature its nodes show:
+//     across the rays from the bulge of each column's interval (the value
+//     at its middle against the chord), along the edge from the parabola
+//     through three neighbouring columns. The straight lines' error is
+//     mostly that curvature, and one-signed (a chord under a convex
+//     function), so it does not cancel over the plane; corrected, the
+//     lattices need fewer parts per cell. The eights' lobes take the
 //     half-planes x >= 0 and x < 0 of their own frame; the domain is the
 //     disc of the loop's polar grid (both loops' with a separate receiver).
 //   Signs: the real part's amplitude of each field carries the sign that
@@ -71,9 +78,10 @@
 //   Error control: each depth is integrated on two lattices (levels 1 and
 //     2), the second finer by sqrt(2) in both directions; when the two
 //     differ by more than the tolerance (relative to the depth's largest
-//     |K|), finer lattices follow, up to kMaxLevel. The last difference is the error estimate
-//     (for the second-order convergence of the lattice, about the error of
-//     the finer result, which is the one returned).
+//     |K|), finer lattices follow, up to kMaxLevel. The last difference is
+//     the error estimate: the error falls by 2 to 2.5 from one level to the
+//     next, so the difference is at least about the error of the finer
+//     result, which is the one returned.
 //
 // The point response uses the physical Bloch-Siegert shift w^2/(4 w0).
 //

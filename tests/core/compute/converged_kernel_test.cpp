@@ -124,6 +124,40 @@ TEST_F(ConvergedKernelTest, InvariancesHoldFromTheShallowestDepth) {
   }
 }
 
+TEST_F(ConvergedKernelTest, TheErrorEstimateCoversTheErrorAgainstTheFinestLattices) {
+#ifdef KVO_SANITIZE_BUILD
+  GTEST_SKIP() << "full-resolution kernels: too slow under the sanitizers";
+#endif
+  // The estimate (the difference of the last two lattices) must cover what
+  // the returned kernel still misses: measured against the same depth run
+  // to a tolerance a hundred times tighter. The cells' curvature
+  // corrections make the lattices converge faster than second order, which
+  // keeps the difference above the finer lattice's error; a correction of
+  // the wrong sign or size would break that.
+  struct Case {
+    const char* name;
+    LoopSetup tx, rx;
+    double depth;
+  };
+  const Case cases[] = {
+      {"circle at the shallowest depth", {1, 50, 0, 1, 0, 0, 0}, {}, 0.05},
+      {"circle", {1, 50, 0, 1, 0, 0, 0}, {}, 4.0},
+      {"eight", {3, 50, 30, 1, 0, 0, 0}, {}, 1.0},
+      {"square with a shifted receiver", {2, 50, 0, 1, 0, 0, 0}, {2, 50, 0, 1, 25, 0, 0}, 4.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SoundingParameters p = sounding(c.tx, c.depth);
+    if (c.rx[0] != 0) p.rx = c.rx;
+    const ComputeResult coarse = run(p);
+    const ComputeResult fine = run(p, 2, nullptr, kDefaultTolerance / 100.0);
+    ASSERT_TRUE(coarse.written() && fine.written()) << coarse.message << fine.message;
+    ASSERT_EQ(coarse.sampling, Sampling::Converged) << coarse.samplingNote;
+    EXPECT_LE(coarse.errorEstimate, kDefaultTolerance);
+    EXPECT_LE(difference(coarse, fine), coarse.errorEstimate + fine.errorEstimate);
+  }
+}
+
 // Level ground, and sloping ground, where the workers share the earth's
 // part on the levels below the slope (whichever fills a level first).
 TEST_F(ConvergedKernelTest, AnyNumberOfThreadsGivesTheSameBits) {
