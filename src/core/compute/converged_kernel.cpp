@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "compute/point_response.h"
+#include "numerics/bin_sums.h"
 #include "numerics/biot_savart.h"
 #include "numerics/constants.h"
 #include "numerics/perpendicular_field.h"
@@ -973,14 +974,17 @@ struct ConvergedKernelWorker::Impl {
   // What a triangle is clipped to at the current depth: the sloping
   // ground's half-plane and the convex target outline's edges.
   std::vector<std::array<double, 3>> clipEdges;
-  BinnedMeasure bins;
+  // The measures of two lattices: each depth's first two are summed over
+  // the response table in one pass. `bins` is the one being filled.
+  BinnedMeasure lowerMeasure, upperMeasure;
+  BinnedMeasure* bins = &lowerMeasure;
   // The current cell's corrections of the mean weight (per sign choice) and
   // of the drive, for the triangles it deposits.
   std::array<Complex, kVariants> cellWeight{};
   double cellDrive = 0.0;
 
   Impl(const SoundingSetup& s, const FieldComponent& c, const ResponseTable& t, double tol, SlopeLevels& levels)
-      : setup(s), component(c), table(t), tolerance(tol), bins(t) {
+      : setup(s), component(c), table(t), tolerance(tol), lowerMeasure(t), upperMeasure(t) {
     const double f = kFrequencyFactor * s.grids.larmorFrequency;
     scale = static_cast<double>(s.rx.turns) * 0.5 * kMagnetisationFactor * kPi * f * f;
     discRadius = s.txGrid.radii[kSlicePoints - 1];
@@ -1273,11 +1277,11 @@ struct ConvergedKernelWorker::Impl {
     // more than half the lowest of them down.
     const double shift = std::max(cellDrive, -0.5 * std::min({a.drive, b.drive, c.drive}));
     if (shift == 0.0) {
-      bins.addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin, mass);
+      bins->addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin, mass);
       return;
     }
     const double ba = a.drive + shift, bb = b.drive + shift, bc = c.drive + shift;
-    bins.addTriangle(ba, table.binOf(ba), bb, table.binOf(bb), bc, table.binOf(bc), mass);
+    bins->addTriangle(ba, table.binOf(ba), bb, table.binOf(bb), bc, table.binOf(bc), mass);
   }
 
   void flatTriangle(const NodeValue& a, const NodeValue& b, const NodeValue& c, std::size_t k) {
@@ -1373,9 +1377,11 @@ struct ConvergedKernelWorker::Impl {
     polygon(poly, 0);
   }
 
-  // The measure of the plane at `depth` on the lattice of `level`.
-  void measure(double depth, int level) {
-    bins.clear();
+  // The measure of the plane at `depth` on the lattice of `level`, into
+  // `into`.
+  void measure(double depth, int level, BinnedMeasure& into) {
+    bins = &into;
+    bins->clear();
     const double refine = std::pow(2.0, -0.5 * level);
     std::vector<double> rho, along;
     Column previous, left, right, next;
@@ -1534,30 +1540,32 @@ struct ConvergedKernelWorker::Impl {
     }
     cellWeight = {};
     cellDrive = 0.0;
-    bins.finish();
+    bins->finish();
   }
 
-  DepthKernel kernelOfMeasure() const {
-    DepthKernel out;
-    if (bins.empty()) return out;
-    // In real arithmetic: the complex product's checks for infinities
-    // would keep the loop from being vectorised.
-    // Per bin: mass (re, im), then first moment (re, im).
-    const double* values = bins.data();
+  // The kernels of one measure, or of two in one pass over the response
+  // table: its rows (megabytes) are read from memory once for both. A
+  // measure's bins outside its own range hold zeros.
+  void kernelsOf(const BinnedMeasure& a, DepthKernel& ka, const BinnedMeasure* b = nullptr,
+                 DepthKernel* kb = nullptr) const {
+    ka = DepthKernel{};
+    if (kb != nullptr) *kb = DepthKernel{};
+    const bool both = b != nullptr && !b->empty();
+    if (a.empty() && !both) return;
+    const std::size_t low = both ? std::min(a.low(), b->low()) : a.low();
+    const std::size_t high = both ? std::max(a.empty() ? 0 : a.high(), b->high()) : a.high();
+    const double* va = a.data();
+    const double* vb = both ? b->data() : nullptr;
     for (std::size_t p = 0; p < kGridPoints; ++p) {
-      const double* g = reinterpret_cast<const double*>(table.row(p));
-      double re = 0.0, im = 0.0;
-      for (std::size_t k = bins.low(); k <= bins.high(); ++k) {
-        const double* gk = g + 4 * k;
-        const double* v = values + 4 * k;
-        const double m0 = v[0], m1 = v[1], n0 = v[2], n1 = v[3];
-        re += m0 * gk[0] - m1 * gk[1] + n0 * gk[2] - n1 * gk[3];
-        im += m0 * gk[1] + m1 * gk[0] + n0 * gk[3] + n1 * gk[2];
+      BinSums sa, sb;
+      SumBins(reinterpret_cast<const double*>(table.row(p)), va, vb, low, high, sa, sb);
+      ka.re[p] = scale * sa.re;
+      ka.im[p] = scale * sa.im;
+      if (both) {
+        kb->re[p] = scale * sb.re;
+        kb->im[p] = scale * sb.im;
       }
-      out.re[p] = scale * re;
-      out.im[p] = scale * im;
     }
-    return out;
   }
 
   static double difference(const DepthKernel& a, const DepthKernel& b) {
@@ -1582,11 +1590,15 @@ struct ConvergedKernelWorker::Impl {
       if (setup.separateReceiver && fillRemainder(rx, true, depth) != 0) return 1;
     }
     outlines = setup.targetOutlines(z);
-    measure(depth, kFirstLevel);
-    DepthKernel previous = kernelOfMeasure();
+    measure(depth, kFirstLevel, lowerMeasure);
+    measure(depth, kFirstLevel + 1, upperMeasure);
+    DepthKernel previous;
+    kernelsOf(lowerMeasure, previous, &upperMeasure, &out.kernel);
     for (int level = kFirstLevel + 1; level <= kMaxLevel; ++level) {
-      measure(depth, level);
-      out.kernel = kernelOfMeasure();
+      if (level > kFirstLevel + 1) {
+        measure(depth, level, lowerMeasure);
+        kernelsOf(lowerMeasure, out.kernel);
+      }
       out.level = level;
       out.errorEstimate = difference(previous, out.kernel);
       if (out.errorEstimate <= tolerance) break;
