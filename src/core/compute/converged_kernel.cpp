@@ -733,18 +733,16 @@ struct NodeValue {
   double drive = 0.0;                        // b, T/A
   std::array<Complex, kVariants> weight{};   // |A| e^{i turn}, T/A, per sign choice
   double acuteTx = -1.0, acuteRx = -1.0;     // VectorCosine of each loop's field
-  std::size_t bin = 0;                       // of the drive
 
   std::size_t variant() const { return (acuteTx > 0.0 ? 1u : 0u) | (acuteRx > 0.0 ? 2u : 0u); }
   Complex w() const { return weight[variant()]; }
 };
 
-NodeValue between(const NodeValue& a, const NodeValue& b, double f, std::size_t variants, const ResponseTable& table) {
+NodeValue between(const NodeValue& a, const NodeValue& b, double f, std::size_t variants) {
   NodeValue v;
   v.x = a.x + f * (b.x - a.x);
   v.y = a.y + f * (b.y - a.y);
   v.drive = a.drive + f * (b.drive - a.drive);
-  v.bin = table.binOf(v.drive);
   for (std::size_t k = 0; k < variants; ++k) v.weight[k] = a.weight[k] + f * (b.weight[k] - a.weight[k]);
   v.acuteTx = a.acuteTx + f * (b.acuteTx - a.acuteTx);
   v.acuteRx = a.acuteRx + f * (b.acuteRx - a.acuteRx);
@@ -762,7 +760,6 @@ NodeValue between(const NodeValue& a, const NodeValue& b, double f, std::size_t 
 struct Column {
   double cx = 0.0, cy = 0.0, dx = 0.0, dy = 0.0;  // point = c + rho d
   std::size_t variants = 2;                        // weights in use per node
-  const ResponseTable* table = nullptr;
   std::vector<double> rho;
   std::vector<NodeValue> nodes;
   std::vector<double> inverseSquare;                  // b^-2, 0 where b = 0
@@ -842,11 +839,10 @@ struct Column {
       v.drive = 1.0 / std::sqrt(u);
       for (std::size_t k = 0; k < variants; ++k) v.weight[k] = q[k] * v.drive;
     } else {
-      const NodeValue linear = between(nodes[j], nodes[j + 1], f, variants, *table);
+      const NodeValue linear = between(nodes[j], nodes[j + 1], f, variants);
       v.drive = linear.drive;
       v.weight = linear.weight;
     }
-    v.bin = table->binOf(v.drive);
     return v;
   }
 
@@ -1232,7 +1228,6 @@ struct ConvergedKernelWorker::Impl {
       b = split.b;
     }
     n.drive = magnitude(b.p0, b.p1);
-    n.bin = table.binOf(n.drive);
     if (!setup.separateReceiver) {
       const double size = magnitude(a.p0, a.p1);
       for (std::size_t k = 0; k < 2; ++k) {
@@ -1276,10 +1271,6 @@ struct ConvergedKernelWorker::Impl {
     // The drive's correction moves the three drives together, never by
     // more than half the lowest of them down.
     const double shift = std::max(cellDrive, -0.5 * std::min({a.drive, b.drive, c.drive}));
-    if (shift == 0.0) {
-      bins->addTriangle(a.drive, a.bin, b.drive, b.bin, c.drive, c.bin, mass);
-      return;
-    }
     const double ba = a.drive + shift, bb = b.drive + shift, bc = c.drive + shift;
     bins->addTriangle(ba, table.binOf(ba), bb, table.binOf(bb), bc, table.binOf(bc), mass);
   }
@@ -1306,7 +1297,7 @@ struct ConvergedKernelWorker::Impl {
         const NodeValue& q = piece[(i + 1) % piece.size()];
         const double fp = inside(p), fq = inside(q);
         if (fp >= 0.0) next.push_back(p);
-        if ((fp >= 0.0) != (fq >= 0.0)) next.push_back(between(p, q, fp / (fp - fq), variants, table));
+        if ((fp >= 0.0) != (fq >= 0.0)) next.push_back(between(p, q, fp / (fp - fq), variants));
       }
       piece.swap(next);
       if (piece.size() < 3) return;
@@ -1343,7 +1334,7 @@ struct ConvergedKernelWorker::Impl {
         const NodeValue& b = poly[(i + 1) % poly.size()];
         (cosine(a) > 0.0 ? upper : lower).push_back(a);
         if ((cosine(a) > 0.0) != (cosine(b) > 0.0)) {
-          NodeValue cut = between(a, b, cosine(a) / (cosine(a) - cosine(b)), variants, table);
+          NodeValue cut = between(a, b, cosine(a) / (cosine(a) - cosine(b)), variants);
           // The cut belongs to both sides, each with its own sign.
           NodeValue up = cut, down = cut;
           (stage == 0 ? up.acuteTx : up.acuteRx) = 1e-300;
@@ -1463,7 +1454,6 @@ struct ConvergedKernelWorker::Impl {
         const auto column = [&](double t, Column& out) {
           out.clear();
           out.variants = variants;
-          out.table = &table;
           const double l = limit(t);
           out.cx = poly.cx;
           out.cy = poly.cy;
