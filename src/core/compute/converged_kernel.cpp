@@ -507,8 +507,16 @@ struct LoopRemainder {
     }
   }
 
-  RemainderRow interpolate(const std::vector<RemainderRow>& rows, double x, double y) const {
-    RemainderRow v{};
+  // The rows of N earths at once (the model's and, for the elliptical
+  // split, the reference's): the stencils are the same.
+  template <std::size_t N>
+  using RowSets = std::array<const std::vector<RemainderRow>*, N>;
+  template <std::size_t N>
+  using Rows = std::array<RemainderRow, N>;
+
+  template <std::size_t N>
+  Rows<N> interpolate(const RowSets<N>& rows, double x, double y) const {
+    Rows<N> v{};
     const double r = magnitude(x, y);
     if (r > radii.back()) return v;
     // Radial stencil: four nodes around r.
@@ -518,12 +526,16 @@ struct LoopRemainder {
     const std::size_t start = std::min<std::size_t>(i0 == 0 ? 0 : i0 - 1, n - 4);
     const Weights4 wr = lagrangeWeights(r, &radii[start], 4, radialDenominators[start]);
     if (circle()) {
-      for (std::size_t a = 0; a < 4; ++a) {
-        for (std::size_t c = 0; c < 6; ++c) v[c] += wr[a] * rows[start + a][c];
-      }
       const double c = r > 0.0 ? x / r : 1.0;
       const double sn = r > 0.0 ? y / r : 0.0;
-      return {c * v[0] - sn * v[1], sn * v[0] + c * v[1], v[2], c * v[3] - sn * v[4], sn * v[3] + c * v[4], v[5]};
+      for (std::size_t e = 0; e < N; ++e) {
+        RemainderRow& u = v[e];
+        for (std::size_t a = 0; a < 4; ++a) {
+          for (std::size_t k = 0; k < 6; ++k) u[k] += wr[a] * (*rows[e])[start + a][k];
+        }
+        u = {c * u[0] - sn * u[1], sn * u[0] + c * u[1], u[2], c * u[3] - sn * u[4], sn * u[3] + c * u[4], u[5]};
+      }
+      return v;
     }
     // Fold the point into the sector, interpolate there, unfold the field.
     const bool flipX = x < 0.0, flipY = y < 0.0;
@@ -537,35 +549,45 @@ struct LoopRemainder {
                                    -(f + 1.0) * f * (f - 2.0) / 2.0, (f + 1.0) * f * (f - 1.0) / 6.0};
     for (std::size_t b = 0; b < 4; ++b) {
       const long k = static_cast<long>(k0) + static_cast<long>(b) - 1;
-      const RemainderRow* base = &rows[sectorRay(k) * n + start];
-      RemainderRow along{};
-      for (std::size_t a = 0; a < 4; ++a) {
-        for (std::size_t c = 0; c < 6; ++c) along[c] += wr[a] * base[a][c];
+      const std::size_t ray = sectorRay(k);
+      for (std::size_t e = 0; e < N; ++e) {
+        const RemainderRow* base = &(*rows[e])[ray * n + start];
+        RemainderRow along{};
+        for (std::size_t a = 0; a < 4; ++a) {
+          for (std::size_t c = 0; c < 6; ++c) along[c] += wr[a] * base[a][c];
+        }
+        const RemainderRow turned = unfold(along, k);
+        for (std::size_t c = 0; c < 6; ++c) v[e][c] += wa[b] * turned[c];
       }
-      const RemainderRow turned = unfold(along, k);
-      for (std::size_t c = 0; c < 6; ++c) v[c] += wa[b] * turned[c];
     }
-    if (swapped) v = diagonal(v);
-    if (flipY) v = mirrorY(v);
-    if (flipX) v = mirrorX(v);
+    for (RemainderRow& w : v) {
+      if (swapped) w = diagonal(w);
+      if (flipY) w = mirrorY(w);
+      if (flipX) w = mirrorX(w);
+    }
     return v;
   }
 
   // The earth's part at (x, y) of the loop's (slope) frame and depth zs
   // below the slope: four-point Lagrange between the levels (points above
   // the slope's first level take that level's values).
-  RemainderRow interpolateLevels(const std::vector<std::vector<RemainderRow>>& rows, double x, double y,
-                                 double zs) const {
+  template <std::size_t N>
+  Rows<N> interpolateLevels(const std::array<const std::vector<std::vector<RemainderRow>>*, N>& rows, double x,
+                            double y, double zs) const {
     const double z = std::clamp(zs, levels.front(), levels.back());
     const std::size_t n = levels.size();
     const std::size_t upper = static_cast<std::size_t>(std::upper_bound(levels.begin(), levels.end(), z) - levels.begin());
     const std::size_t j0 = upper == 0 ? 0 : upper - 1;
     const std::size_t start = std::min<std::size_t>(j0 == 0 ? 0 : j0 - 1, n - 4);
     const Weights4 w = lagrangeWeights(z, &levels[start], 4, lagrangeInverseDenominators(&levels[start], 4));
-    RemainderRow v{};
+    Rows<N> v{};
     for (std::size_t a = 0; a < 4; ++a) {
-      const RemainderRow r = interpolate(rows[start + a], x, y);
-      for (std::size_t c = 0; c < 6; ++c) v[c] += w[a] * r[c];
+      RowSets<N> level;
+      for (std::size_t e = 0; e < N; ++e) level[e] = &(*rows[e])[start + a];
+      const Rows<N> r = interpolate<N>(level, x, y);
+      for (std::size_t e = 0; e < N; ++e) {
+        for (std::size_t c = 0; c < 6; ++c) v[e][c] += w[a] * r[e][c];
+      }
     }
     return v;
   }
@@ -588,18 +610,31 @@ struct LoopRemainder {
     return p;
   }
 
-  // The loop's field at a located point, for the model or the reference
-  // earth, in the common frame.
-  ComplexField fieldAt(const Located& p, bool referenceEarth) const {
-    const RemainderRow v = slope ? interpolateLevels(referenceEarth ? levelRows->reference : levelRows->model, p.x, p.y, p.zs)
-                                 : interpolate(referenceEarth ? reference : model, p.x, p.y);
-    FieldVector re{p.stat[0] + v[0], p.stat[1] + v[1], p.stat[2] + v[2]};
-    FieldVector im{v[3], v[4], v[5]};
+  // The loop's field at a located point, for the model earth (N = 1) and
+  // the reference earth (N = 2, the elliptical split), in the common frame.
+  template <std::size_t N>
+  std::array<ComplexField, N> fieldsAt(const Located& p) const {
+    Rows<N> v;
     if (slope) {
-      re = slope->vectorFromSlope(re);
-      im = slope->vectorFromSlope(im);
+      std::array<const std::vector<std::vector<RemainderRow>>*, N> sets{&levelRows->model};
+      if constexpr (N == 2) sets[1] = &levelRows->reference;
+      v = interpolateLevels<N>(sets, p.x, p.y, p.zs);
+    } else {
+      RowSets<N> sets{&model};
+      if constexpr (N == 2) sets[1] = &reference;
+      v = interpolate<N>(sets, p.x, p.y);
     }
-    return {turned(re), turned(im)};
+    std::array<ComplexField, N> out;
+    for (std::size_t e = 0; e < N; ++e) {
+      FieldVector re{p.stat[0] + v[e][0], p.stat[1] + v[e][1], p.stat[2] + v[e][2]};
+      FieldVector im{v[e][3], v[e][4], v[e][5]};
+      if (slope) {
+        re = slope->vectorFromSlope(re);
+        im = slope->vectorFromSlope(im);
+      }
+      out[e] = {turned(re), turned(im)};
+    }
+    return out;
   }
 
   // Into the common frame.
@@ -1213,7 +1248,13 @@ struct ConvergedKernelWorker::Impl {
     const double inc = setup.inclination;
     // The static part once for the model and the reference earth.
     const LoopRemainder::Located txPoint = tx.locate(x, y, depth);
-    const ComplexField txField = tx.fieldAt(txPoint, false);
+    std::array<ComplexField, 2> fields{};
+    if (setup.elliptical) {
+      fields = tx.fieldsAt<2>(txPoint);
+    } else {
+      fields[0] = tx.fieldsAt<1>(txPoint)[0];
+    }
+    const ComplexField& txField = fields[0];
     // Amplitudes without the sign of the real part; the sign is chosen per
     // variant below.
     PerpendicularPair p = PerpendicularAmplitudes(inc, txField);
@@ -1222,8 +1263,7 @@ struct ConvergedKernelWorker::Impl {
     PerpendicularPair a = p;
     PerpendicularPair b{p.p0 / 2.0, p.p1 / 2.0};
     if (setup.elliptical) {
-      const ComplexField ref = tx.fieldAt(txPoint, true);
-      const EllipticalSplitResult split = EllipticalSplit(txField, ref, inc, p);
+      const EllipticalSplitResult split = EllipticalSplit(txField, fields[1], inc, p);
       a = split.a;
       b = split.b;
     }
@@ -1240,7 +1280,7 @@ struct ConvergedKernelWorker::Impl {
     const double cy = tx.sinAz * x + tx.cosAz * y - rx.centreY;
     const double lx = rx.cosAz * cx + rx.sinAz * cy;
     const double ly = -rx.sinAz * cx + rx.cosAz * cy;
-    const ComplexField rxField = rx.fieldAt(rx.locate(lx, ly, depth), false);
+    const ComplexField rxField = rx.fieldsAt<1>(rx.locate(lx, ly, depth))[0];
     a = PerpendicularAmplitudes(inc, rxField);
     a.p0 = std::fabs(a.p0);
     n.acuteRx = VectorCosine(rxField.re, rxField.im);
