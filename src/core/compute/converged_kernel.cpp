@@ -1162,12 +1162,27 @@ struct ConvergedKernelWorker::Impl {
     const std::size_t first = index(e[2] - reach) >= 2 ? index(e[2] - reach) - 2 : 0;
     const std::size_t last = std::min(index(e[2] + reach) + 3, tx.levels.size() - 1);
     SlopeLevels& rows = *tx.levelRows;
-    for (std::size_t j = first; j <= last; ++j) {
-      if (rows.filled[j].load(std::memory_order_acquire)) continue;
-      const std::lock_guard<std::mutex> guard(rows.locks[j]);
-      if (rows.filled[j].load(std::memory_order_relaxed)) continue;
+    // Levels another worker is filling are passed over and waited for at
+    // the end, so that workers needing the same levels fill different ones.
+    std::vector<std::size_t> busy;
+    const auto fill = [&](std::size_t j) {
+      if (rows.filled[j].load(std::memory_order_relaxed)) return 0;
       if (fillRows(tx, false, tx.levels[j], rows.model[j], rows.reference[j]) != 0) return 1;
       rows.filled[j].store(true, std::memory_order_release);
+      return 0;
+    };
+    for (std::size_t j = first; j <= last; ++j) {
+      if (rows.filled[j].load(std::memory_order_acquire)) continue;
+      std::unique_lock<std::mutex> guard(rows.locks[j], std::try_to_lock);
+      if (!guard.owns_lock()) {
+        busy.push_back(j);
+        continue;
+      }
+      if (fill(j) != 0) return 1;
+    }
+    for (const std::size_t j : busy) {
+      const std::lock_guard<std::mutex> guard(rows.locks[j]);
+      if (fill(j) != 0) return 1;
     }
     return 0;
   }
@@ -1270,10 +1285,10 @@ struct ConvergedKernelWorker::Impl {
     n.drive = magnitude(b.p0, b.p1);
     if (!setup.separateReceiver) {
       const double size = magnitude(a.p0, a.p1);
-      for (std::size_t k = 0; k < 2; ++k) {
-        const double sign = (k & 1u) != 0 ? -1.0 : 1.0;
-        n.weight[k] = size * SignalTurnPhasor(sign * a.p0, a.p1, sign * b.p0, b.p1);
-      }
+      n.weight[0] = size * SignalTurnPhasor(a.p0, a.p1, b.p0, b.p1);
+      // Both real parts' amplitudes negated: each pair's direction is
+      // mirrored, so the turn's phasor is the conjugate (to the bit).
+      n.weight[1] = std::conj(n.weight[0]);
       return n;
     }
     const double cx = tx.cosAz * x - tx.sinAz * y - rx.centreX;
@@ -1415,7 +1430,10 @@ struct ConvergedKernelWorker::Impl {
     bins->clear();
     const double refine = std::pow(2.0, -0.5 * level);
     std::vector<double> rho, along;
-    Column previous, left, right, next;
+    // Four columns in turn: the previous, the pair being swept (left,
+    // right) and the next; moved on by turning the pointers.
+    std::array<Column, 4> columnStore;
+    std::array<Column*, 4> turn{&columnStore[0], &columnStore[1], &columnStore[2], &columnStore[3]};
     std::vector<Bend> bendsLeft, bendsRight;
     // Sub-division of the cells along the rays: the flip at the largest
     // current per T/A of drive, and the allowed deviations.
@@ -1524,9 +1542,13 @@ struct ConvergedKernelWorker::Impl {
           top = std::min(rho.size() - 1, band.last + 2);
           const std::vector<double>& t = band.along;
           const std::size_t count = t.size();
-          column(t[0], left);
-          if (count > 1) column(t[1], right);
+          column(t[0], *turn[1]);
+          if (count > 1) column(t[1], *turn[2]);
           for (std::size_t i = 1; i < count; ++i) {
+            Column& previous = *turn[0];
+            Column& left = *turn[1];
+            Column& right = *turn[2];
+            Column& next = *turn[3];
             // left and right are columns i - 1 and i, previous column i - 2.
             const bool last = i + 1 == count;
             if (!last) column(t[i + 1], next);
@@ -1561,9 +1583,7 @@ struct ConvergedKernelWorker::Impl {
                 triangle(subLeft[h], subRight[h + 1], subLeft[h + 1]);
               }
             }
-            std::swap(previous, left);
-            std::swap(left, right);
-            std::swap(right, next);
+            std::rotate(turn.begin(), turn.begin() + 1, turn.end());
           }
         }
       }
