@@ -56,6 +56,9 @@ constexpr double kAlongLargest = 0.12;
 // Shallowest depth the converged scheme integrates (m): at the wires' own
 // depth the plane's integral diverges.
 constexpr double kShallowestDepth = 0.03;
+// Corners a triangle can have once clipped: 3, and one more for each edge
+// it is clipped to (the ground's line and a convex target's four edges).
+constexpr std::size_t kMaxClipCorners = 3 + 1 + static_cast<std::size_t>(kTargetCornerCount);
 // Sloping ground: the earth's part of the field is tabulated on depths
 // below the slope from this one up, each this much deeper than the last.
 constexpr double kFirstSlopeLevel = 0.02;
@@ -1340,24 +1343,47 @@ struct ConvergedKernelWorker::Impl {
       depositTriangle(a, b, c, k);
       return;
     }
+    // Wholly inside every edge (most triangles): as it is; wholly outside
+    // one: nothing.
+    bool whole = true;
+    for (const auto& e : clipEdges) {
+      const double fa = e[0] * a.x + e[1] * a.y + e[2];
+      const double fb = e[0] * b.x + e[1] * b.y + e[2];
+      const double fc = e[0] * c.x + e[1] * c.y + e[2];
+      if (fa < 0.0 && fb < 0.0 && fc < 0.0) return;
+      if (fa < 0.0 || fb < 0.0 || fc < 0.0) whole = false;
+    }
+    if (whole) {
+      depositTriangle(a, b, c, k);
+      return;
+    }
     // The triangle clipped to the ground and a convex target outline, edge
     // by edge (the values are linear on the triangle, so the cut points
-    // take them linearly).
-    std::vector<NodeValue> piece{a, b, c}, next;
+    // take them linearly); each edge adds at most one corner.
+    std::array<std::array<NodeValue, kMaxClipCorners>, 2> pieces;
+    std::array<std::size_t, 2> sizes{3, 0};
+    pieces[0][0] = a;
+    pieces[0][1] = b;
+    pieces[0][2] = c;
+    std::size_t current = 0;
     for (const auto& e : clipEdges) {
       const auto inside = [&](const NodeValue& v) { return e[0] * v.x + e[1] * v.y + e[2]; };
-      next.clear();
-      for (std::size_t i = 0; i < piece.size(); ++i) {
+      const auto& piece = pieces[current];
+      auto& next = pieces[1 - current];
+      std::size_t count = 0;
+      for (std::size_t i = 0; i < sizes[current]; ++i) {
         const NodeValue& p = piece[i];
-        const NodeValue& q = piece[(i + 1) % piece.size()];
+        const NodeValue& q = piece[(i + 1) % sizes[current]];
         const double fp = inside(p), fq = inside(q);
-        if (fp >= 0.0) next.push_back(p);
-        if ((fp >= 0.0) != (fq >= 0.0)) next.push_back(between(p, q, fp / (fp - fq), variants));
+        if (fp >= 0.0) next[count++] = p;
+        if ((fp >= 0.0) != (fq >= 0.0)) next[count++] = between(p, q, fp / (fp - fq), variants);
       }
-      piece.swap(next);
-      if (piece.size() < 3) return;
+      current = 1 - current;
+      sizes[current] = count;
+      if (count < 3) return;
     }
-    for (std::size_t i = 1; i + 1 < piece.size(); ++i) depositTriangle(piece[0], piece[i], piece[i + 1], k);
+    const auto& piece = pieces[current];
+    for (std::size_t i = 1; i + 1 < sizes[current]; ++i) depositTriangle(piece[0], piece[i], piece[i + 1], k);
   }
 
   // Whether the sign choice of one loop (bit) changes the weight anywhere
