@@ -789,6 +789,18 @@ NodeValue between(const NodeValue& a, const NodeValue& b, double f, std::size_t 
 
 }  // namespace
 
+// The curvature the lattice's straight lines miss, for the weight of each
+// sign choice and for the drive (an interval's bulge, a node's second
+// derivative along the edge).
+struct Curvature {
+  std::array<Complex, kVariants> weight{};
+  double drive = 0.0;
+};
+
+// The drive is smooth enough for curvature and four-point stencils across
+// nodes whose drives stay within this ratio (and above zero).
+constexpr double kSmoothDriveRatio = 30.0;
+
 // The nodes of one ray of a wedge (a column of the lattice), and values
 // between them: b^-2 and w/b are smooth across the wire (for a line current
 // b^-2 is a quadratic in the distance, and w/b the ratio of two fields of
@@ -805,12 +817,8 @@ struct Column {
   std::vector<int> parts;                             // divisions of each interval
   // What the straight line between an interval's nodes misses at its
   // middle: the value there (from the stencils) minus the mean of the two
-  // nodes', for the weights and the drive.
-  struct Bulge {
-    std::array<Complex, kVariants> weight{};
-    double drive = 0.0;
-  };
-  std::vector<Bulge> bulges;                          // of each interval
+  // nodes'.
+  std::vector<Curvature> bulges;                      // of each interval
   struct Stencil {
     std::size_t lo = 0, hi = 0;
     bool smooth = false;
@@ -849,7 +857,7 @@ struct Column {
       smallest = std::min(smallest, nodes[i].drive);
       largest = std::max(largest, nodes[i].drive);
     }
-    st.smooth = smallest > 0.0 && largest < 30.0 * smallest;
+    st.smooth = smallest > 0.0 && largest < kSmoothDriveRatio * smallest;
     return st;
   }
 
@@ -891,8 +899,8 @@ struct Column {
   // its error).
   // The interval's bulge goes into bulges[j].
   int divisions(std::size_t j, double phaseScale, double phaseStep, double weightStep) {
-    Bulge& bulge = bulges[j];
-    bulge = Bulge{};
+    Curvature& bulge = bulges[j];
+    bulge = Curvature{};
     if (j + 1 >= nodes.size()) return 1;
     const NodeValue mid = at(j, 0.5, stencils[j]);
     const NodeValue& a = nodes[j];
@@ -931,7 +939,7 @@ struct Column {
     subCacheParts.assign(nodes.size(), 0);
   }
   int partsOf(std::size_t j) const { return j < parts.size() ? parts[j] : 1; }
-  Bulge bulgeOf(std::size_t j) const { return j < bulges.size() ? bulges[j] : Bulge{}; }
+  Curvature bulgeOf(std::size_t j) const { return j < bulges.size() ? bulges[j] : Curvature{}; }
 
   // The m + 1 nodes that divide interval j into m parts. Kept until the
   // column is refilled: a column is the right side of one pair of columns
@@ -965,21 +973,17 @@ namespace {
 // columns a, b, c of one band (at ta, tb, tc); zero at nodes the three do
 // not share (a column ends at the domain's edge) and where the drive is
 // not smooth across them (near a zero of b).
-struct Bend {
-  std::array<Complex, kVariants> weight{};
-  double drive = 0.0;
-};
 void bendsAlong(const Column& a, const Column& b, const Column& c, double ta, double tb, double tc,
-                std::vector<Bend>& out) {
-  out.assign(b.size(), Bend{});
+                std::vector<Curvature>& out) {
+  out.assign(b.size(), Curvature{});
   const std::size_t n = std::min({a.size(), b.size(), c.size()});
   const double left = 1.0 / (tb - ta), right = 1.0 / (tc - tb), whole = 2.0 / (tc - ta);
   for (std::size_t q = 0; q < n; ++q) {
     if (a.rho[q] != b.rho[q] || c.rho[q] != b.rho[q]) continue;
     const NodeValue &u = a.nodes[q], &v = b.nodes[q], &w = c.nodes[q];
     const double lowest = std::min({u.drive, v.drive, w.drive});
-    if (!(lowest > 0.0) || std::max({u.drive, v.drive, w.drive}) > 30.0 * lowest) continue;
-    Bend& bend = out[q];
+    if (!(lowest > 0.0) || std::max({u.drive, v.drive, w.drive}) > kSmoothDriveRatio * lowest) continue;
+    Curvature& bend = out[q];
     for (std::size_t k = 0; k < b.variants; ++k) {
       bend.weight[k] = ((w.weight[k] - v.weight[k]) * right - (v.weight[k] - u.weight[k]) * left) * whole;
     }
@@ -1460,7 +1464,7 @@ struct ConvergedKernelWorker::Impl {
     // right) and the next; moved on by turning the pointers.
     std::array<Column, 4> columnStore;
     std::array<Column*, 4> turn{&columnStore[0], &columnStore[1], &columnStore[2], &columnStore[3]};
-    std::vector<Bend> bendsLeft, bendsRight;
+    std::vector<Curvature> bendsLeft, bendsRight;
     // Sub-division of the cells along the rays: the flip at the largest
     // current per T/A of drive, and the allowed deviations.
     const double phaseScale = largestFlipPerDrive;
@@ -1579,8 +1583,9 @@ struct ConvergedKernelWorker::Impl {
             const bool last = i + 1 == count;
             if (!last) column(t[i + 1], next);
             if (count >= 3) {
-              if (i >= 2) bendsAlong(previous, left, right, t[i - 2], t[i - 1], t[i], bendsLeft);
-              else bendsAlong(left, right, next, t[i - 1], t[i], t[i + 1], bendsLeft);
+              // Column i - 1's bends are the last pair's right ones.
+              if (i == 1) bendsAlong(left, right, next, t[0], t[1], t[2], bendsLeft);
+              else std::swap(bendsLeft, bendsRight);
               if (!last) bendsAlong(left, right, next, t[i - 1], t[i], t[i + 1], bendsRight);
               else bendsAlong(previous, left, right, t[i - 2], t[i - 1], t[i], bendsRight);
             } else {
@@ -1593,13 +1598,13 @@ struct ConvergedKernelWorker::Impl {
               const int m = std::max(left.partsOf(j), right.partsOf(j));
               const std::vector<NodeValue>& subLeft = left.subNodes(j, m);
               const std::vector<NodeValue>& subRight = right.subNodes(j, m);
-              const Column::Bulge bl = left.bulgeOf(j), br = right.bulgeOf(j);
+              const Curvature bl = left.bulgeOf(j), br = right.bulgeOf(j);
               const double across = 1.0 / (3.0 * m * m);
               for (std::size_t v = 0; v < variants; ++v) cellWeight[v] = (bl.weight[v] + br.weight[v]) * across;
               cellDrive = (bl.drive + br.drive) * across;
-              for (const std::vector<Bend>* bends : {&bendsLeft, &bendsRight}) {
+              for (const std::vector<Curvature>* bends : {&bendsLeft, &bendsRight}) {
                 for (std::size_t q = j; q <= j + 1 && q < bends->size(); ++q) {
-                  const Bend& bend = (*bends)[q];
+                  const Curvature& bend = (*bends)[q];
                   for (std::size_t v = 0; v < variants; ++v) cellWeight[v] += bendShare * bend.weight[v];
                   cellDrive += bendShare * bend.drive;
                 }
