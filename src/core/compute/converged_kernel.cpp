@@ -6,8 +6,12 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <mutex>
 #include <utility>
+
+#include <sys/mman.h>
 
 #include "compute/point_response.h"
 #include "numerics/bin_sums.h"
@@ -33,7 +37,14 @@ inline double magnitude(const Complex& c) { return magnitude(c.real(), c.imag())
 // returned the coarser kernel more often.
 constexpr int kFirstLevel = 1;
 constexpr int kMaxLevel = 5;
-constexpr double kLowBinFraction = 1e-9;
+// The first bin holds the drives up to where the largest pulse flips by
+// kLinearFlip (rad): below it the response is linear in the drive to
+// kLinearFlip^2/6 = 1.7e-7 (also off resonance and with the harmonics), so
+// the bin's mass and first moment integrate it exactly to that, whatever
+// the measure's shape. It starts no higher than kHighestFirstEdge of the
+// largest drive, so that a weak pulse still gets its bins.
+constexpr double kLinearFlip = 1e-3;
+constexpr double kHighestFirstEdge = 1e-3;
 // The earth's part of the field: radial nodes per interval of the polar
 // grid, and points per call of the component.
 constexpr int kRemainderDivisions = 1;
@@ -200,10 +211,31 @@ double LargestDrive(const SoundingSetup& setup) {
   return 8.0 * kMu0 / (2.0 * kPi * gap);
 }
 
+ResponseTable::TableStorage::TableStorage(std::size_t count) {
+  constexpr std::size_t kHugePage = std::size_t{1} << 21;
+  const std::size_t bytes = (count * sizeof(Complex) + kHugePage - 1) / kHugePage * kHugePage;
+  void* memory = std::aligned_alloc(kHugePage, bytes);
+  if (memory == nullptr) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+  ::madvise(memory, bytes, MADV_HUGEPAGE);  // advice only: without it, ordinary pages
+#endif
+  m_data.reset(static_cast<Complex*>(memory));
+}
+
+void ResponseTable::TableStorage::Free::operator()(std::complex<double>* p) const { std::free(p); }
+
 ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, bool physicalBlochSiegert) {
+  // The flip per T/A of drive at the largest pulse moment (current times
+  // duration).
+  double flipPerDrive = 0.0;
+  for (std::size_t p = 0; p < kGridPoints; ++p) {
+    flipPerDrive = std::max(flipPerDrive, kGyromagneticRatio * setup.tx.turns * setup.grids.pulseMoments[p] * kMillisecond);
+  }
+  const double firstEdge =
+      flipPerDrive > 0.0 ? std::min(kLinearFlip / flipPerDrive, kHighestFirstEdge * bHigh) : kHighestFirstEdge * bHigh;
   // The lowest edge rounded down to a bin edge, so that every edge is a
   // bit pattern with the low mantissa bits clear.
-  m_firstPattern = std::bit_cast<std::uint64_t>(bHigh * kLowBinFraction) >> kPatternShift;
+  m_firstPattern = std::bit_cast<std::uint64_t>(firstEdge) >> kPatternShift;
   const std::uint64_t lastPattern = (std::bit_cast<std::uint64_t>(bHigh) >> kPatternShift) + 1;
   m_low = std::bit_cast<double>(m_firstPattern << kPatternShift);
   m_edges.resize(static_cast<std::size_t>(lastPattern - m_firstPattern) + 2);
@@ -212,7 +244,7 @@ ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, bool phys
     m_edges[k] = std::bit_cast<double>((m_firstPattern + (k - 1)) << kPatternShift);
   }
   const std::size_t bins = binCount();
-  m_values.assign(2 * kGridPoints * bins, Complex{});
+  m_values = TableStorage(2 * kGridPoints * bins);
   m_inverseWidths.resize(bins);
   for (std::size_t k = 0; k < bins; ++k) m_inverseWidths[k] = 1.0 / (m_edges[k + 1] - m_edges[k]);
 
@@ -229,7 +261,7 @@ void ResponseTable::fillRow(const SoundingSetup& setup, std::size_t p) {
   std::vector<EdgeTerms> edges(m_edges.size());
   for (std::size_t k = 0; k < m_edges.size(); ++k) edges[k] = edgeTerms(m_edges[k], current, offset, m_pulse);
   const double harmonics = static_cast<double>(m_pulse.harmonicsCount - 1);
-  Complex* row = &m_values[2 * p * bins];
+  Complex* row = m_values.data() + 2 * p * bins;
   for (std::size_t k = 0; k < bins; ++k) {
     const EdgeTerms& lo = edges[k];
     const EdgeTerms& hi = edges[k + 1];

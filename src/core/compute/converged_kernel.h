@@ -116,7 +116,8 @@ class ResponseTable {
   // 2^kMantissaBits equal bins (ratios 1.002 to 1.004, 1.0027 on average).
   static constexpr int kMantissaBits = 8;
 
-  // Bins up to bHigh (T/A); the first bin is [0, bHigh * 1e-9]. The
+  // Bins up to bHigh (T/A); the first bin holds the drives the largest pulse
+  // flips by less than a milliradian (the response is linear there). The
   // classic Bloch-Siegert term (w^2/w0) only for comparisons. The rows are
   // filled by fillRow, one per pulse index (independent of each other, so
   // several threads may fill different rows at once).
@@ -130,11 +131,29 @@ class ResponseTable {
   // For pulse index p, two factors per bin (2 binCount() entries): a bin
   // holding mass m0 with first moment m1 (in the bin's relative position)
   // contributes m0 row[2k] + m1 row[2k + 1].
-  const std::complex<double>* row(std::size_t p) const { return &m_values[2 * p * binCount()]; }
+  const std::complex<double>* row(std::size_t p) const { return m_values.data() + 2 * p * binCount(); }
 
  private:
+  // The rows (tens of megabytes): left unwritten until fillRow, so that
+  // each thread touches the pages of its own rows first, and in huge pages
+  // where the system offers them (the kernel sums stream through them
+  // once per depth).
+  class TableStorage {
+   public:
+    TableStorage() = default;
+    explicit TableStorage(std::size_t count);
+    std::complex<double>* data() { return m_data.get(); }
+    const std::complex<double>* data() const { return m_data.get(); }
+
+   private:
+    struct Free {
+      void operator()(std::complex<double>* p) const;
+    };
+    std::unique_ptr<std::complex<double>[], Free> m_data;
+  };
+
   std::vector<double> m_edges;
-  std::vector<std::complex<double>> m_values;
+  TableStorage m_values;
   std::vector<double> m_inverseWidths;
   static constexpr int kPatternShift = 52 - kMantissaBits;
   double m_low = 0.0;

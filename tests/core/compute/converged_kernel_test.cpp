@@ -234,7 +234,7 @@ TEST_F(ConvergedKernelTest, WhatItDoesNotHandleGoesToTheClassicSamplingAndSaysSo
 
 
 // The binned measure against the triangles' distribution function applied
-// bin by bin: drives over nine decades, triangles spanning from one bin to
+// bin by bin: drives over nine decades from the first bin up, triangles spanning from one bin to
 // four decades. Every bin's mass and first moment agree to rounding
 // (relative to what was added to that bin), and the whole keeps the mass
 // and the mean drive the triangles put in.
@@ -250,9 +250,11 @@ TEST(BinnedMeasure, AgreesBinByBinWithTheDistributionFunction) {
   measure.clear();
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
+  // From a third of the first bin's upper edge up to nine decades above it.
+  const double first = table.edge(1), top = 1e9 * first;
   for (int t = 0; t < 20000; ++t) {
-    const double low = std::pow(10.0, -9.5 + 9.4 * unit(random));
-    const double high = std::min(low * std::pow(10.0, 4.0 * unit(random) * unit(random)), 0.999);
+    const double low = first * std::pow(10.0, -0.5 + 9.4 * unit(random));
+    const double high = std::min(low * std::pow(10.0, 4.0 * unit(random) * unit(random)), 0.999 * top);
     const double mid = t % 7 == 0 ? low : low + (high - low) * unit(random);
     const std::array<double, 3> b{mid, high, low};  // in no particular order
     const std::complex<double> m = std::polar(1.0 + unit(random), 6.28 * unit(random));
