@@ -103,16 +103,43 @@ struct EdgeTerms {
 
 // The terms at drive b (T/A): the fundamental with the Bloch-Siegert shift
 // (the physical w^2/(4 w0), or the classic w^2/w0 for comparisons), each
-// harmonic with w/6 and the 80 Hz offset.
+// harmonic with w/6 and the 80 Hz offset (when the pulse has harmonics).
 EdgeTerms edgeTerms(double b, double current, double offset, const PulseSettings& pulse) {
   const double rabi = kGyromagneticRatio * b * current;
   const double larmor = 2.0 * kPi * pulse.larmorFrequency + offset;
   EdgeTerms t;
   const double shift = pulse.physicalBlochSiegert ? rabi * rabi / (4.0 * larmor) : rabi * rabi / larmor;
   t.fundamental = responseTerm(rabi, offset + shift, pulse.pulseSeconds);
-  t.harmonic = responseTerm(rabi * kHarmonicAmplitude, offset + 2.0 * kPi * kHarmonicOffset, pulse.pulseSeconds);
+  if (pulse.harmonicsCount > 1) {
+    t.harmonic = responseTerm(rabi * kHarmonicAmplitude, offset + 2.0 * kPi * kHarmonicOffset, pulse.pulseSeconds);
+  }
   return t;
 }
+
+// The series' coefficients: (i D)^k is real for even k and imaginary for
+// odd k, so each part is a polynomial in D^2 (times D for the imaginary
+// part), summed by Horner's rule: term k of J_n is (i D)^k / (k! (n + k + 1)),
+// k = 0..9.
+struct MomentSeries {
+  std::array<std::array<double, 5>, 3> even{}, odd{};  // [n][m]: k = 2m, k = 2m + 1
+};
+
+constexpr MomentSeries momentSeries() {
+  MomentSeries s;
+  double factorial = 1.0;
+  for (int k = 0; k <= 9; ++k) {
+    if (k > 0) factorial *= k;
+    const double sign = (k / 2) % 2 == 0 ? 1.0 : -1.0;
+    for (int n = 0; n < 3; ++n) {
+      const double c = sign / (factorial * (n + k + 1));
+      if (k % 2 == 0) s.even[static_cast<std::size_t>(n)][static_cast<std::size_t>(k / 2)] = c;
+      else s.odd[static_cast<std::size_t>(n)][static_cast<std::size_t>(k / 2)] = c;
+    }
+  }
+  return s;
+}
+
+constexpr MomentSeries kMomentSeries = momentSeries();
 
 // J_n = integral over s in [0, 1] of s^n e^{i D s}, n = 0, 1, 2: by the
 // series for small |D|, else by J_0 = (e - 1)/(iD), J_n = (e - n J_n-1)/(iD)
@@ -120,21 +147,25 @@ EdgeTerms edgeTerms(double b, double current, double offset, const PulseSettings
 std::array<Complex, 3> oscillatoryMoments(double d, Complex e) {
   std::array<Complex, 3> j{};
   if (std::fabs(d) < 0.1) {
-    Complex power{1.0, 0.0};
-    double factorial = 1.0;
-    for (int k = 0; k <= 9; ++k) {
-      if (k > 0) {
-        power *= Complex{0.0, d};
-        factorial *= k;
+    const double d2 = d * d;
+    for (std::size_t n = 0; n < 3; ++n) {
+      const auto& even = kMomentSeries.even[n];
+      const auto& odd = kMomentSeries.odd[n];
+      double re = even[4], im = odd[4];
+      for (std::size_t m = 4; m-- > 0;) {
+        re = re * d2 + even[m];
+        im = im * d2 + odd[m];
       }
-      for (int n = 0; n < 3; ++n) j[static_cast<std::size_t>(n)] += power / (factorial * (n + k + 1));
+      j[n] = Complex{re, im * d};
     }
     return j;
   }
-  const Complex id{0.0, d};
-  j[0] = (e - 1.0) / id;
-  j[1] = (e - j[0]) / id;
-  j[2] = (e - 2.0 * j[1]) / id;
+  // x / (iD) = -i x / D.
+  const double inverse = 1.0 / d;
+  const auto overID = [inverse](Complex x) { return Complex{x.imag() * inverse, -x.real() * inverse}; };
+  j[0] = overID(e - 1.0);
+  j[1] = overID(e - j[0]);
+  j[2] = overID(e - 2.0 * j[1]);
   return j;
 }
 
@@ -842,6 +873,13 @@ constexpr double kSmoothDriveRatio = 30.0;
 struct Column {
   double cx = 0.0, cy = 0.0, dx = 0.0, dy = 0.0;  // point = c + rho d
   std::size_t variants = 2;                        // weights in use per node
+  // Without a separate receiver the second weight is the first's conjugate:
+  // only the first is worked on, and the second mirrored from it (real
+  // arithmetic is symmetric in the sign, so that is the same to the bit).
+  std::size_t own() const { return variants == 2 ? 1 : variants; }
+  void mirror(std::array<Complex, kVariants>& w) const {
+    if (variants == 2) w[1] = std::conj(w[0]);
+  }
   std::vector<double> rho;
   std::vector<NodeValue> nodes;
   std::vector<double> inverseSquare;                  // b^-2, 0 where b = 0
@@ -873,7 +911,7 @@ struct Column {
     nodes.push_back(v);
     inverseSquare.push_back(v.drive > 0.0 ? 1.0 / (v.drive * v.drive) : 0.0);
     std::array<Complex, kVariants> q{};
-    for (std::size_t k = 0; k < variants; ++k) q[k] = v.drive > 0.0 ? v.weight[k] / v.drive : Complex{};
+    for (std::size_t k = 0; k < own(); ++k) q[k] = v.drive > 0.0 ? v.weight[k] / v.drive : Complex{};
     ratio.push_back(q);
   }
 
@@ -911,11 +949,12 @@ struct Column {
       v.acuteTx += w * nodes[i].acuteTx;
       v.acuteRx += w * nodes[i].acuteRx;
       u += w * inverseSquare[i];
-      for (std::size_t k = 0; k < variants; ++k) q[k] += w * ratio[i][k];
+      for (std::size_t k = 0; k < own(); ++k) q[k] += w * ratio[i][k];
     }
     if (st.smooth && u > 0.0) {
       v.drive = 1.0 / std::sqrt(u);
-      for (std::size_t k = 0; k < variants; ++k) v.weight[k] = q[k] * v.drive;
+      for (std::size_t k = 0; k < own(); ++k) v.weight[k] = q[k] * v.drive;
+      mirror(v.weight);
     } else {
       const NodeValue linear = between(nodes[j], nodes[j + 1], f, variants);
       v.drive = linear.drive;
@@ -937,7 +976,8 @@ struct Column {
     const NodeValue mid = at(j, 0.5, stencils[j]);
     const NodeValue& a = nodes[j];
     const NodeValue& b = nodes[j + 1];
-    for (std::size_t k = 0; k < variants; ++k) bulge.weight[k] = mid.weight[k] - 0.5 * (a.weight[k] + b.weight[k]);
+    for (std::size_t k = 0; k < own(); ++k) bulge.weight[k] = mid.weight[k] - 0.5 * (a.weight[k] + b.weight[k]);
+    mirror(bulge.weight);
     bulge.drive = mid.drive - 0.5 * (a.drive + b.drive);
     const double dev = std::fabs(mid.drive - 0.5 * (a.drive + b.drive)) * phaseScale;
     const double span = std::fabs(b.drive - a.drive) * phaseScale;
@@ -946,13 +986,12 @@ struct Column {
       const double turning = std::ceil(dev / (span * phaseStep));
       if (turning < span) m = std::min(m, std::max(turning, 1.0));
     }
-    for (std::size_t k = 0; k < variants; ++k) {
+    double wdev = 0.0;
+    for (std::size_t k = 0; k < own(); ++k) {
       const double size = std::max(magnitude(a.weight[k]), magnitude(b.weight[k]));
-      if (size > 0.0) {
-        const double wdev = magnitude(mid.weight[k] - 0.5 * (a.weight[k] + b.weight[k])) / size;
-        m = std::max(m, std::ceil(std::sqrt(wdev / weightStep)));
-      }
+      if (size > 0.0) wdev = std::max(wdev, magnitude(bulge.weight[k]) / size);
     }
+    m = std::max(m, std::ceil(std::sqrt(wdev / weightStep)));
     return static_cast<int>(std::clamp(m, 1.0, 512.0));
   }
 
@@ -1016,9 +1055,10 @@ void bendsAlong(const Column& a, const Column& b, const Column& c, double ta, do
     const double lowest = std::min({u.drive, v.drive, w.drive});
     if (!(lowest > 0.0) || std::max({u.drive, v.drive, w.drive}) > kSmoothDriveRatio * lowest) continue;
     Curvature& bend = out[q];
-    for (std::size_t k = 0; k < b.variants; ++k) {
+    for (std::size_t k = 0; k < b.own(); ++k) {
       bend.weight[k] = ((w.weight[k] - v.weight[k]) * right - (v.weight[k] - u.weight[k]) * left) * whole;
     }
+    b.mirror(bend.weight);
     bend.drive = ((w.drive - v.drive) * right - (v.drive - u.drive) * left) * whole;
   }
 }
