@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace kvo::field {
@@ -65,12 +66,19 @@ Weights lagrangeWeights(double p) {
 
 }  // namespace
 
-TransformPair KernelTable::Segment::at(double logRho) const {
+std::size_t KernelTable::Segment::stencil(double logRho, double& position) const {
   const double x = (logRho - logRhoLow) / step;
   const std::size_t last = nodes.size() - kStencil;
   auto first = static_cast<std::size_t>(std::max(0.0, std::floor(x) - (kStencil / 2 - 1)));
   first = std::min(first, last);
-  const Weights w = lagrangeWeights(x - static_cast<double>(first));
+  position = x - static_cast<double>(first);
+  return first;
+}
+
+TransformPair KernelTable::Segment::atPlain(double logRho) const {
+  double position = 0.0;
+  const std::size_t first = stencil(logRho, position);
+  const Weights w = lagrangeWeights(position);
   double a = 0, b = 0, c = 0, e = 0;
   for (int j = 0; j < kStencil; ++j) {
     const Node& n = nodes[first + static_cast<std::size_t>(j)];
@@ -81,6 +89,33 @@ TransformPair KernelTable::Segment::at(double logRho) const {
   }
   return {{a, b}, {c, e}};
 }
+
+#if defined(__x86_64__)
+// A node's four values are one AVX2 register (GCC vector extensions; the
+// vectors stay within the function, so the vector calling convention that
+// GCC's -Wpsabi notes does not matter).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+__attribute__((target("avx2"))) TransformPair KernelTable::Segment::atWide(double logRho) const {
+  using Lanes = double __attribute__((vector_size(4 * sizeof(double))));
+  static_assert(sizeof(Node) == sizeof(Lanes));
+  double position = 0.0;
+  const std::size_t first = stencil(logRho, position);
+  const Weights w = lagrangeWeights(position);
+  Lanes sum{};
+  for (int j = 0; j < kStencil; ++j) {
+    Lanes n;
+    std::memcpy(&n, &nodes[first + static_cast<std::size_t>(j)], sizeof n);
+    sum += w.w[j] * n;
+  }
+  return {{sum[0], sum[1]}, {sum[2], sum[3]}};
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
 
 KernelTable::KernelTable(const LayeredEarth& earth, double frequencyHz, double sourceZ, double receiverZ,
                          double rhoMax, Representation representation) {
@@ -132,20 +167,34 @@ KernelTable::KernelTable(const LayeredEarth& earth, double frequencyHz, double s
   keep(key, m_key);
   keep(werthmuller, m_werthmuller);
   // Small-ρ limits: T1/ρ and T0 are even in ρ, A + Bρ² through ρ_min and 2ρ_min.
-  const TransformPair g1 = m_key.at(std::log(m_rhoMin));
-  const TransformPair g2 = m_key.at(std::log(2.0 * m_rhoMin));
+  const TransformPair g1 = m_key.atPlain(std::log(m_rhoMin));
+  const TransformPair g2 = m_key.atPlain(std::log(2.0 * m_rhoMin));
   const double r2 = m_rhoMin * m_rhoMin;
   m_smallB = {(g2.t1 / 2.0 - g1.t1) / (3.0 * r2 * m_rhoMin), (g2.t0 - g1.t0) / (3.0 * r2)};
   m_smallA = {g1.t1 / m_rhoMin - m_smallB.t1 * r2, g1.t0 - m_smallB.t0 * r2};
 }
 
-TransformPair KernelTable::at(double rho) const {
-  if (rho < m_rhoMin) {
-    const double r2 = rho * rho;
-    return {rho * (m_smallA.t1 + m_smallB.t1 * r2), m_smallA.t0 + m_smallB.t0 * r2};
-  }
-  const double t = std::log(rho);
-  return rho < m_rhoSwitch ? m_key.at(t) : m_werthmuller.at(t);
+TransformPair KernelTable::smallLimit(double rho) const {
+  const double r2 = rho * rho;
+  return {rho * (m_smallA.t1 + m_smallB.t1 * r2), m_smallA.t0 + m_smallB.t0 * r2};
 }
+
+TransformPair KernelTable::at(double rho) const {
+#if defined(__x86_64__)
+  static const bool wide = __builtin_cpu_supports("avx2");
+  if (wide) return atWide(rho);
+#endif
+  return atPlain(rho);
+}
+
+TransformPair KernelTable::atPlain(double rho) const {
+  return small(rho) ? smallLimit(rho) : segment(rho).atPlain(std::log(rho));
+}
+
+#if defined(__x86_64__)
+TransformPair KernelTable::atWide(double rho) const {
+  return small(rho) ? smallLimit(rho) : segment(rho).atWide(std::log(rho));
+}
+#endif
 
 }  // namespace kvo::field

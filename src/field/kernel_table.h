@@ -61,8 +61,15 @@ class KernelTable {
   double singularDistance() const { return m_scale; }
   double rhoMax() const { return m_rhoMax; }
 
-  // Interpolated transforms at ρ ≥ 0 (ρ ≤ rhoMax()).
+  // Interpolated transforms at ρ ≥ 0 (ρ ≤ rhoMax()). The eight-point
+  // stencil's sum runs in AVX2 registers where the processor has them; the
+  // two forms agree to the bit (each lane adds in the same order, without
+  // fused multiply-adds), and a test holds them to it.
   TransformPair at(double rho) const;
+  TransformPair atPlain(double rho) const;
+#if defined(__x86_64__)
+  TransformPair atWide(double rho) const;
+#endif
 
  private:
   struct Node {
@@ -73,8 +80,17 @@ class KernelTable {
     std::vector<Node> nodes;
     double logRhoLow = 0;  // t of node 0
     double step = 0;
-    TransformPair at(double logRho) const;
+    // The first of the stencil's nodes and the position in it.
+    std::size_t stencil(double logRho, double& position) const;
+    TransformPair atPlain(double logRho) const;
+#if defined(__x86_64__)
+    TransformPair atWide(double logRho) const;
+#endif
   };
+  // Below ρ_min, or the segment holding ρ and ln ρ.
+  bool small(double rho) const { return rho < m_rhoMin; }
+  TransformPair smallLimit(double rho) const;
+  const Segment& segment(double rho) const { return rho < m_rhoSwitch ? m_key : m_werthmuller; }
   Segment m_key;          // ρ < m_rhoSwitch
   Segment m_werthmuller;  // ρ ≥ m_rhoSwitch
   double m_rhoSwitch = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "hankel_filter.h"
@@ -78,6 +79,26 @@ TEST(KernelTable, MatchesQuadratureOfTheHankelIntegrals) {
       EXPECT_LT(std::abs(t.t0 - t0), 3e-7 * onAxis) << "z " << c.z << " rho " << rho;
     }
   }
+}
+
+// The stencil's sum in AVX2 registers and in plain arithmetic, to the bit,
+// at ρ spread over both filters' ranges and the small-ρ limit.
+TEST(KernelTable, BothFormsOfTheStencilGiveTheSameBits) {
+#if defined(__x86_64__)
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  const auto earth = LayeredEarth::fromLayers(std::vector<double>{0.02, 5, 0}, std::vector<double>{1e8, 100, 3});
+  ASSERT_TRUE(earth);
+  for (const double z : {0.05, 20.0}) {
+    const KernelTable table(*earth, 2000, 0.01, z, 1200);
+    for (int i = 0; i <= 20000; ++i) {
+      const double rho = 1e-6 * std::pow(1200.0 / 1e-6, i / 20000.0);
+      const TransformPair a = table.atPlain(rho), b = table.atWide(rho);
+      ASSERT_TRUE(std::memcmp(&a, &b, sizeof a) == 0) << "z " << z << " rho " << rho;
+    }
+  }
+#else
+  GTEST_SKIP() << "one form only";
+#endif
 }
 
 TEST(KernelTable, ChoosesTheSecondaryTransformsAtTheWireDepthAndInAirlikeEarth) {
