@@ -1,6 +1,7 @@
 #include "kernel_table.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -35,18 +36,19 @@ double verticalScale(const LayeredEarth& earth, double zs, double z) {
 struct Weights {
   double w[kStencil];
 };
-Weights lagrangeWeights(double p) {
-  // The inverses of the denominators prod (j - m), m != j.
-  static const auto inverseDenominators = [] {
-    std::array<double, kStencil> d{};
-    for (int j = 0; j < kStencil; ++j) {
-      double prod = 1.0;
-      for (int m = 0; m < kStencil; ++m)
-        if (m != j) prod *= static_cast<double>(j - m);
-      d[static_cast<std::size_t>(j)] = 1.0 / prod;
-    }
-    return d;
-  }();
+// The inverses of the denominators prod (j - m), m != j.
+constexpr std::array<double, kStencil> kInverseDenominators = [] {
+  std::array<double, kStencil> d{};
+  for (int j = 0; j < kStencil; ++j) {
+    double prod = 1.0;
+    for (int m = 0; m < kStencil; ++m)
+      if (m != j) prod *= static_cast<double>(j - m);
+    d[static_cast<std::size_t>(j)] = 1.0 / prod;
+  }
+  return d;
+}();
+
+inline Weights lagrangeWeights(double p) {
   // The products of the other factors by pairs and fours (a shallow tree
   // in place of two chains of seven products).
   static_assert(kStencil == 8);
@@ -59,14 +61,14 @@ Weights lagrangeWeights(double p) {
     const int q = j / 2, h = j / 4;
     const double partner = d[j ^ 1];
     const double otherPair = pair[q ^ 1];
-    out.w[j] = (partner * otherPair) * four[h ^ 1] * inverseDenominators[static_cast<std::size_t>(j)];
+    out.w[j] = (partner * otherPair) * four[h ^ 1] * kInverseDenominators[static_cast<std::size_t>(j)];
   }
   return out;
 }
 
 }  // namespace
 
-std::size_t KernelTable::Segment::stencil(double logRho, double& position) const {
+inline std::size_t KernelTable::Segment::stencil(double logRho, double& position) const {
   const double x = (logRho - logRhoLow) / step;
   const std::size_t last = nodes.size() - kStencil;
   auto first = static_cast<std::size_t>(std::max(0.0, std::floor(x) - (kStencil / 2 - 1)));
@@ -75,7 +77,7 @@ std::size_t KernelTable::Segment::stencil(double logRho, double& position) const
   return first;
 }
 
-TransformPair KernelTable::Segment::atPlain(double logRho) const {
+inline TransformPair KernelTable::Segment::atPlain(double logRho) const {
   double position = 0.0;
   const std::size_t first = stencil(logRho, position);
   const Weights w = lagrangeWeights(position);
@@ -98,7 +100,7 @@ TransformPair KernelTable::Segment::atPlain(double logRho) const {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
-__attribute__((target("avx2"))) TransformPair KernelTable::Segment::atWide(double logRho) const {
+__attribute__((target("avx2"))) inline TransformPair KernelTable::Segment::atWide(double logRho) const {
   using Lanes = double __attribute__((vector_size(4 * sizeof(double))));
   static_assert(sizeof(Node) == sizeof(Lanes));
   double position = 0.0;
@@ -180,20 +182,45 @@ TransformPair KernelTable::smallLimit(double rho) const {
 }
 
 TransformPair KernelTable::at(double rho) const {
+  TransformPair out;
+  at(std::span<const double>(&rho, 1), &out);
+  return out;
+}
+
+void KernelTable::at(std::span<const double> rho, TransformPair* out) const {
 #if defined(__x86_64__)
   static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide) return atWide(rho);
+  if (wide) {
+    atWide(rho, out);
+    return;
+  }
 #endif
-  return atPlain(rho);
+  atPlain(rho, out);
 }
 
 TransformPair KernelTable::atPlain(double rho) const {
-  return small(rho) ? smallLimit(rho) : segment(rho).atPlain(std::log(rho));
+  TransformPair out;
+  atPlain(std::span<const double>(&rho, 1), &out);
+  return out;
+}
+
+void KernelTable::atPlain(std::span<const double> rho, TransformPair* out) const {
+  for (std::size_t i = 0; i < rho.size(); ++i) {
+    out[i] = small(rho[i]) ? smallLimit(rho[i]) : segment(rho[i]).atPlain(std::log(rho[i]));
+  }
 }
 
 #if defined(__x86_64__)
 TransformPair KernelTable::atWide(double rho) const {
-  return small(rho) ? smallLimit(rho) : segment(rho).atWide(std::log(rho));
+  TransformPair out;
+  atWide(std::span<const double>(&rho, 1), &out);
+  return out;
+}
+
+__attribute__((target("avx2"))) void KernelTable::atWide(std::span<const double> rho, TransformPair* out) const {
+  for (std::size_t i = 0; i < rho.size(); ++i) {
+    out[i] = small(rho[i]) ? smallLimit(rho[i]) : segment(rho[i]).atWide(std::log(rho[i]));
+  }
 }
 #endif
 

@@ -38,6 +38,7 @@
 // table, 1–3 ms for eight layers.
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "hankel_filter.h"
@@ -66,6 +67,8 @@ class KernelTable {
   // two forms agree to the bit (each lane adds in the same order, without
   // fused multiply-adds), and a test holds them to it.
   TransformPair at(double rho) const;
+  // The same at each rho[i] into out[i] (one call for the nodes of a panel).
+  void at(std::span<const double> rho, TransformPair* out) const;
   TransformPair atPlain(double rho) const;
 #if defined(__x86_64__)
   TransformPair atWide(double rho) const;
@@ -91,6 +94,10 @@ class KernelTable {
   bool small(double rho) const { return rho < m_rhoMin; }
   TransformPair smallLimit(double rho) const;
   const Segment& segment(double rho) const { return rho < m_rhoSwitch ? m_key : m_werthmuller; }
+  void atPlain(std::span<const double> rho, TransformPair* out) const;
+#if defined(__x86_64__)
+  void atWide(std::span<const double> rho, TransformPair* out) const;
+#endif
   Segment m_key;          // ρ < m_rhoSwitch
   Segment m_werthmuller;  // ρ ≥ m_rhoSwitch
   double m_rhoSwitch = 0;

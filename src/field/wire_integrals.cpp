@@ -1,6 +1,7 @@
 #include "wire_integrals.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -119,15 +120,18 @@ void addEdgeIntegral(const KernelTable& table, const Vec3& a, const Vec3& b, con
     if (logEllipse > 0.0) order = static_cast<int>(std::ceil(kOrderLog / logEllipse));
     order = std::clamp(order, 2, kMaxOrder);
     const GaussRule& rule = rules[static_cast<std::size_t>(order)];
-    for (int k = 0; k < order; ++k) {
-      const auto kk = static_cast<std::size_t>(k);
-      const double s = c + half * rule.nodes[kk];
-      const double along = s - s0;
-      const double rho = std::sqrt(along * along + offset * offset);
-      const TransformPair t = table.at(rho);
-      const double w = half * rule.weights[kk];
-      sum0 += w * t.t0;
-      if (rho > 0) sum1 += (w / rho) * t.t1;
+    const auto n = static_cast<std::size_t>(order);
+    std::array<double, kMaxOrder> rho;
+    std::array<TransformPair, kMaxOrder> t;
+    for (std::size_t k = 0; k < n; ++k) {
+      const double along = c + half * rule.nodes[k] - s0;
+      rho[k] = std::sqrt(along * along + offset * offset);
+    }
+    table.at(std::span<const double>(rho.data(), n), t.data());
+    for (std::size_t k = 0; k < n; ++k) {
+      const double w = half * rule.weights[k];
+      sum0 += w * t[k].t0;
+      if (rho[k] > 0) sum1 += (w / rho[k]) * t[k].t1;
     }
   };
   // Panels growing away from the singularity, each at most kPanelGrowth
