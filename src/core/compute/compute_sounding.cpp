@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -279,14 +280,9 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   header.txSize = setup->tx.size;
   header.frequency = setup->grids.larmorFrequency;
   header.layers = setup->layers;
-  if (auto error = writeMatrixFile(result.matrixFile, header, kernel, setup->grids.pulseMoments,
-                                   setup->grids.depths)) {
-    result.status = ComputeStatus::FileFailed;
-    result.message = *error;
-    return result;
-  }
-  result.filesWritten.push_back(result.matrixFile);
-  // The full-precision kernel beside the matrix file.
+  // The full-precision kernel beside the matrix file: the archive (its
+  // depth integrals, the deflate) is made while the matrix file is
+  // written, and written after it.
   const std::string archive = KernelArchiveName(result.matrixFile);
   KernelArchiveInput input;
   input.kernel = &kernel;
@@ -296,7 +292,23 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   input.params = &params;
   input.layers = &setup->layers;
   input.version = KVO_VERSION;
-  if (auto error = WriteKernelArchive(archive, input)) {
+  std::string archiveBytes;
+  auto encoded = std::async(options.threads == 1 ? std::launch::deferred : std::launch::async,
+                            [&] { return EncodeKernelArchive(input, archiveBytes); });
+  if (auto error = writeMatrixFile(result.matrixFile, header, kernel, setup->grids.pulseMoments,
+                                   setup->grids.depths)) {
+    result.status = ComputeStatus::FileFailed;
+    result.message = *error;
+    return result;
+  }
+  result.filesWritten.push_back(result.matrixFile);
+  std::optional<std::string> error;
+  if (auto why = encoded.get()) {
+    error = NpzWriteMessage(archive, *why);
+  } else {
+    error = WriteKernelArchiveBytes(archive, archiveBytes);
+  }
+  if (error) {
     result.status = ComputeStatus::FileFailed;
     result.message = *error;
   } else {

@@ -5,6 +5,7 @@
 
 #include "kernel/forward_model.h"
 #include "kernel/npz_archive.h"
+#include "util/atomic_file.h"
 
 namespace kvo::core {
 namespace {
@@ -91,6 +92,15 @@ std::vector<NpzEntry> KernelArchiveEntries(const KernelArchiveInput& in) {
 
 std::optional<std::string> WriteKernelArchive(const std::string& path, const KernelArchiveInput& in) {
   return WriteNpz(path, KernelArchiveEntries(in));
+}
+
+std::optional<std::string> EncodeKernelArchive(const KernelArchiveInput& in, std::string& bytes) {
+  return EncodeNpz(KernelArchiveEntries(in), bytes);
+}
+
+std::optional<std::string> WriteKernelArchiveBytes(const std::string& path, const std::string& bytes) {
+  if (auto problem = writeFileAtomically(path, bytes)) return NpzWriteMessage(path, *problem);
+  return std::nullopt;
 }
 
 KernelReadResult ReadKernelArchive(const std::string& path) {

@@ -247,12 +247,8 @@ std::optional<NpyArray> DecodeNpy(const std::string& bytes, std::string& message
   return a;
 }
 
-// The archive is made in memory and written like every other result file
-// (util/atomic_file.h).
-std::optional<std::string> WriteNpz(const std::string& path, const std::vector<NpzEntry>& entries) {
-  const auto fail = [&](const std::string& why) {
-    return std::optional<std::string>("Could not write kernel archive " + path + ": " + why);
-  };
+std::optional<std::string> EncodeNpz(const std::vector<NpzEntry>& entries, std::string& bytes) {
+  const auto fail = [](const std::string& why) { return std::optional<std::string>(why); };
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -295,7 +291,6 @@ std::optional<std::string> WriteNpz(const std::string& path, const std::vector<N
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
-  std::string bytes;
   if (zip_source_stat(memory, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || zip_source_open(memory) != 0) {
     return fail("the archive made in memory cannot be read back");
   }
@@ -303,8 +298,20 @@ std::optional<std::string> WriteNpz(const std::string& path, const std::vector<N
   const zip_int64_t read = zip_source_read(memory, bytes.data(), bytes.size());
   zip_source_close(memory);
   if (read < 0 || static_cast<zip_uint64_t>(read) != stat.size) return fail("the archive made in memory cannot be read back");
-  if (auto problem = writeFileAtomically(path, bytes)) return fail(*problem);
   return std::nullopt;
+}
+
+// The archive is made in memory and written like every other result file
+// (util/atomic_file.h).
+std::optional<std::string> WriteNpz(const std::string& path, const std::vector<NpzEntry>& entries) {
+  std::string bytes;
+  if (auto why = EncodeNpz(entries, bytes)) return NpzWriteMessage(path, *why);
+  if (auto problem = writeFileAtomically(path, bytes)) return NpzWriteMessage(path, *problem);
+  return std::nullopt;
+}
+
+std::string NpzWriteMessage(const std::string& path, const std::string& why) {
+  return "Could not write kernel archive " + path + ": " + why;
 }
 
 std::optional<std::vector<NpzEntry>> ReadNpz(const std::string& path, std::string& message, std::size_t largestBytes) {

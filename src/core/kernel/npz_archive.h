@@ -48,6 +48,11 @@ std::optional<NpyArray> DecodeNpy(const std::string& bytes, std::string& message
 // `path`; on failure returns the message (naming `path`) and leaves `path`
 // as it was.
 std::optional<std::string> WriteNpz(const std::string& path, const std::vector<NpzEntry>& entries);
+// The archive's bytes, made in memory; on failure returns why (without a
+// file name).
+std::optional<std::string> EncodeNpz(const std::vector<NpzEntry>& entries, std::string& bytes);
+// The message for an archive at `path` that could not be made or written.
+std::string NpzWriteMessage(const std::string& path, const std::string& why);
 
 // Reads the arrays of an archive (at most `largestBytes` uncompressed in
 // all); on failure returns nothing and sets `message` (naming `path` and the
