@@ -5,6 +5,7 @@
 #include <exception>
 #include <future>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "compute/depth_fields.h"
@@ -293,8 +294,13 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   input.layers = &setup->layers;
   input.version = KVO_VERSION;
   std::string archiveBytes;
-  auto encoded = std::async(options.threads == 1 ? std::launch::deferred : std::launch::async,
-                            [&] { return EncodeKernelArchive(input, archiveBytes); });
+  const auto encode = [&] { return EncodeKernelArchive(input, archiveBytes); };
+  std::future<std::optional<std::string>> encoded;
+  try {
+    encoded = std::async(options.threads == 1 ? std::launch::deferred : std::launch::async, encode);
+  } catch (const std::system_error&) {
+    encoded = std::async(std::launch::deferred, encode);  // no thread to be had: after the matrix file
+  }
   if (auto error = writeMatrixFile(result.matrixFile, header, kernel, setup->grids.pulseMoments,
                                    setup->grids.depths)) {
     result.status = ComputeStatus::FileFailed;
