@@ -198,12 +198,6 @@ void KernelTable::at(std::span<const double> rho, TransformPair* out) const {
   atPlain(rho, out);
 }
 
-TransformPair KernelTable::atPlain(double rho) const {
-  TransformPair out;
-  atPlain(std::span<const double>(&rho, 1), &out);
-  return out;
-}
-
 void KernelTable::atPlain(std::span<const double> rho, TransformPair* out) const {
   for (std::size_t i = 0; i < rho.size(); ++i) {
     out[i] = small(rho[i]) ? smallLimit(rho[i]) : segment(rho[i]).atPlain(std::log(rho[i]));
@@ -211,12 +205,6 @@ void KernelTable::atPlain(std::span<const double> rho, TransformPair* out) const
 }
 
 #if defined(__x86_64__)
-TransformPair KernelTable::atWide(double rho) const {
-  TransformPair out;
-  atWide(std::span<const double>(&rho, 1), &out);
-  return out;
-}
-
 __attribute__((target("avx2"))) void KernelTable::atWide(std::span<const double> rho, TransformPair* out) const {
   for (std::size_t i = 0; i < rho.size(); ++i) {
     out[i] = small(rho[i]) ? smallLimit(rho[i]) : segment(rho[i]).atWide(std::log(rho[i]));

@@ -67,11 +67,12 @@ class KernelTable {
   // two forms agree to the bit (each lane adds in the same order, without
   // fused multiply-adds), and a test holds them to it.
   TransformPair at(double rho) const;
-  // The same at each rho[i] into out[i] (one call for the nodes of a panel).
+  // The same at each rho[i] into out[i] (one call for the nodes of a panel),
+  // and each form of it alone.
   void at(std::span<const double> rho, TransformPair* out) const;
-  TransformPair atPlain(double rho) const;
+  void atPlain(std::span<const double> rho, TransformPair* out) const;
 #if defined(__x86_64__)
-  TransformPair atWide(double rho) const;
+  void atWide(std::span<const double> rho, TransformPair* out) const;
 #endif
 
  private:
@@ -94,10 +95,6 @@ class KernelTable {
   bool small(double rho) const { return rho < m_rhoMin; }
   TransformPair smallLimit(double rho) const;
   const Segment& segment(double rho) const { return rho < m_rhoSwitch ? m_key : m_werthmuller; }
-  void atPlain(std::span<const double> rho, TransformPair* out) const;
-#if defined(__x86_64__)
-  void atWide(std::span<const double> rho, TransformPair* out) const;
-#endif
   Segment m_key;          // ρ < m_rhoSwitch
   Segment m_werthmuller;  // ρ ≥ m_rhoSwitch
   double m_rhoSwitch = 0;

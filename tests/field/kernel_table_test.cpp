@@ -92,7 +92,9 @@ TEST(KernelTable, BothFormsOfTheStencilGiveTheSameBits) {
     const KernelTable table(*earth, 2000, 0.01, z, 1200);
     for (int i = 0; i <= 20000; ++i) {
       const double rho = 1e-6 * std::pow(1200.0 / 1e-6, i / 20000.0);
-      const TransformPair a = table.atPlain(rho), b = table.atWide(rho);
+      TransformPair a, b;
+      table.atPlain(std::span<const double>(&rho, 1), &a);
+      table.atWide(std::span<const double>(&rho, 1), &b);
       ASSERT_TRUE(std::memcmp(&a, &b, sizeof a) == 0) << "z " << z << " rho " << rho;
     }
   }

@@ -11,6 +11,7 @@
 #include "compute/depth_fields.h"
 #include "compute/converged_kernel.h"
 #include "kernel/kernel_archive.h"
+#include "kernel/npz_archive.h"
 #include "compute/depth_kernel.h"
 #include "compute/kernel_interpolation.h"
 #include "compute/result_files.h"
@@ -312,7 +313,7 @@ ComputeResult ComputeSounding(const std::string& fileName, const SoundingParamet
   if (auto why = encoded.get()) {
     error = NpzWriteMessage(archive, *why);
   } else {
-    error = WriteKernelArchiveBytes(archive, archiveBytes);
+    error = WriteNpzBytes(archive, archiveBytes);
   }
   if (error) {
     result.status = ComputeStatus::FileFailed;

@@ -79,6 +79,15 @@ double pulseCurrent(const SoundingSetup& setup, std::size_t p) {
   return setup.tx.turns * setup.grids.pulseMoments[p] / setup.grids.pulseDuration;
 }
 
+// The flip per T/A of drive at the largest pulse moment (rad per T/A).
+double largestFlipPerDrive(const SoundingSetup& setup) {
+  double flip = 0.0;
+  for (std::size_t p = 0; p < kGridPoints; ++p) {
+    flip = std::max(flip, kGyromagneticRatio * pulseCurrent(setup, p) * setup.grids.pulseDuration * kMillisecond);
+  }
+  return flip;
+}
+
 
 // One term of the point response per unit receiver amplitude at one drive:
 //     g = a1 sin(theta) + i a2 (1 - cos theta),
@@ -256,12 +265,7 @@ ResponseTable::TableStorage::TableStorage(std::size_t count) {
 void ResponseTable::TableStorage::Free::operator()(std::complex<double>* p) const { std::free(p); }
 
 ResponseTable::ResponseTable(const SoundingSetup& setup, double bHigh, bool physicalBlochSiegert) {
-  // The flip per T/A of drive at the largest pulse moment (current times
-  // duration).
-  double flipPerDrive = 0.0;
-  for (std::size_t p = 0; p < kGridPoints; ++p) {
-    flipPerDrive = std::max(flipPerDrive, kGyromagneticRatio * setup.tx.turns * setup.grids.pulseMoments[p] * kMillisecond);
-  }
+  const double flipPerDrive = largestFlipPerDrive(setup);
   const double firstEdge =
       flipPerDrive > 0.0 ? std::min(kLinearFlip / flipPerDrive, kHighestFirstEdge * bHigh) : kHighestFirstEdge * bHigh;
   // The lowest edge rounded down to a bin edge, so that every edge is a
@@ -1074,7 +1078,7 @@ struct ConvergedKernelWorker::Impl {
   LoopRemainder tx, rx;
   std::vector<WirePolygon> polygons;
   double discRadius = 0.0;
-  double largestFlipPerDrive = 0.0;  // rad per T/A at the largest current
+  double flipPerDrive = 0.0;  // rad per T/A at the largest current
   std::size_t variants = 2;          // sign choices in use: 4 with a separate receiver
   std::vector<TargetOutline> outlines;
   // A convex target outline as half-planes e0 x + e1 y + e2 >= 0 in the
@@ -1120,10 +1124,7 @@ struct ConvergedKernelWorker::Impl {
     }
     variants = s.separateReceiver ? 4 : 2;
     if (s.targetCount > 0) setUpTarget();
-    for (std::size_t p = 0; p < kGridPoints; ++p) {
-      largestFlipPerDrive = std::max(largestFlipPerDrive, kGyromagneticRatio * pulseCurrent(s, p) *
-                                                               s.grids.pulseDuration * kMillisecond);
-    }
+    flipPerDrive = largestFlipPerDrive(s);
   }
 
   // Sloping ground (a single loop): the slope's frame in the loop's frame,
@@ -1539,7 +1540,7 @@ struct ConvergedKernelWorker::Impl {
     std::vector<Curvature> bendsLeft, bendsRight;
     // Sub-division of the cells along the rays: the flip at the largest
     // current per T/A of drive, and the allowed deviations.
-    const double phaseScale = largestFlipPerDrive;
+    const double phaseScale = flipPerDrive;
     const double phaseStep = kPhaseStep * refine * refine;
     const double weightStep = kWeightStep * refine * refine;
     for (const WirePolygon& poly : polygons) {

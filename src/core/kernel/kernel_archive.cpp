@@ -5,7 +5,6 @@
 
 #include "kernel/forward_model.h"
 #include "kernel/npz_archive.h"
-#include "util/atomic_file.h"
 
 namespace kvo::core {
 namespace {
@@ -96,11 +95,6 @@ std::optional<std::string> WriteKernelArchive(const std::string& path, const Ker
 
 std::optional<std::string> EncodeKernelArchive(const KernelArchiveInput& in, std::string& bytes) {
   return EncodeNpz(KernelArchiveEntries(in), bytes);
-}
-
-std::optional<std::string> WriteKernelArchiveBytes(const std::string& path, const std::string& bytes) {
-  if (auto problem = writeFileAtomically(path, bytes)) return NpzWriteMessage(path, *problem);
-  return std::nullopt;
 }
 
 KernelReadResult ReadKernelArchive(const std::string& path) {

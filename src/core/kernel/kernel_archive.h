@@ -51,11 +51,9 @@ std::vector<NpzEntry> KernelArchiveEntries(const KernelArchiveInput& input);
 
 // Writes the archive atomically; on failure returns the message.
 std::optional<std::string> WriteKernelArchive(const std::string& path, const KernelArchiveInput& input);
-// The same in two steps, so that the archive can be made while other files
-// are written: its bytes (on failure returns why, without a file name),
-// then the bytes written atomically (on failure returns the message).
+// The archive's bytes, to be written with WriteNpzBytes (npz_archive.h); on
+// failure returns why, without a file name.
 std::optional<std::string> EncodeKernelArchive(const KernelArchiveInput& input, std::string& bytes);
-std::optional<std::string> WriteKernelArchiveBytes(const std::string& path, const std::string& bytes);
 
 // Reads an archive back as a kernel (values in nV/m, full precision).
 KernelReadResult ReadKernelArchive(const std::string& path);

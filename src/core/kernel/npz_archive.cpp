@@ -306,6 +306,10 @@ std::optional<std::string> EncodeNpz(const std::vector<NpzEntry>& entries, std::
 std::optional<std::string> WriteNpz(const std::string& path, const std::vector<NpzEntry>& entries) {
   std::string bytes;
   if (auto why = EncodeNpz(entries, bytes)) return NpzWriteMessage(path, *why);
+  return WriteNpzBytes(path, bytes);
+}
+
+std::optional<std::string> WriteNpzBytes(const std::string& path, const std::string& bytes) {
   if (auto problem = writeFileAtomically(path, bytes)) return NpzWriteMessage(path, *problem);
   return std::nullopt;
 }

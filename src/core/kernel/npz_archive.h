@@ -48,9 +48,11 @@ std::optional<NpyArray> DecodeNpy(const std::string& bytes, std::string& message
 // `path`; on failure returns the message (naming `path`) and leaves `path`
 // as it was.
 std::optional<std::string> WriteNpz(const std::string& path, const std::vector<NpzEntry>& entries);
-// The archive's bytes, made in memory; on failure returns why (without a
-// file name).
+// The same in two steps, so that an archive can be made while other files
+// are written: its bytes, made in memory (on failure returns why, without a
+// file name), then the bytes written as above.
 std::optional<std::string> EncodeNpz(const std::vector<NpzEntry>& entries, std::string& bytes);
+std::optional<std::string> WriteNpzBytes(const std::string& path, const std::string& bytes);
 // The message for an archive at `path` that could not be made or written.
 std::string NpzWriteMessage(const std::string& path, const std::string& why);
 
